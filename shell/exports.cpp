@@ -1,0 +1,65 @@
+// The plug-in events the mail client calls. Each takes 32-bit arguments, returns a 32-bit
+// result and removes its own arguments (stdcall); the .def file gives the exported names.
+#include <windows.h>
+
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+
+#include "render/sjis.h"
+#include "resources/resource.h"
+#include "shell/plugin_app.h"
+
+namespace {
+
+// The record the host hands to BKC_OnPlugInInfo.
+constexpr size_t INFO_FIELD_SIZE = 80;
+struct BkPlugInInfo {
+    char szPlugInName[INFO_FIELD_SIZE];
+    char szAuthor[INFO_FIELD_SIZE];
+    char szVersion[INFO_FIELD_SIZE];
+    char szDescription[INFO_FIELD_SIZE];
+};
+
+// Loads string id into field: at most 79 bytes and the NUL, never half a two-byte character.
+void LoadInfoField(UINT id, char (&field)[INFO_FIELD_SIZE]) {
+    char text[256];
+    const int len = LoadStringA(g_hPluginInstance, id, text, 255);
+    size_t keep = 0;
+    for (size_t i = 0; i < static_cast<size_t>(len > 0 ? len : 0);) {
+        const size_t width = IsSjisLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < static_cast<size_t>(len) ? 2 : 1;
+        if (i + width > INFO_FIELD_SIZE - 1) break;
+        i += width;
+        keep = i;
+    }
+    std::memcpy(field, text, keep);
+    field[keep] = '\0';
+}
+
+}  // namespace
+
+extern "C" {
+
+int32_t WINAPI BKC_OnStart() { return 0; }
+
+int32_t WINAPI BKC_OnMenuInit(HWND, HMENU, int32_t) { return 0; }
+
+int32_t WINAPI BKC_OnOpenMail(LPCSTR) { return 0; }
+
+int32_t WINAPI BKC_OnPlugInInfo(BkPlugInInfo* info) {
+    LoadInfoField(IDS_PLUGIN_NAME, info->szPlugInName);
+    LoadInfoField(IDS_AUTHOR, info->szAuthor);
+    LoadInfoField(IDS_VERSION, info->szVersion);
+    LoadInfoField(IDS_DESCRIPTION, info->szDescription);
+    return 0;
+}
+
+int32_t WINAPI BKC_OnPlugInSetup(HWND) { return 1; }
+
+int32_t WINAPI IgnoreNoArguments() { return 0; }
+int32_t WINAPI IgnoreOneArgument(intptr_t) { return 0; }
+int32_t WINAPI IgnoreTwoArguments(intptr_t, intptr_t) { return 0; }
+int32_t WINAPI IgnoreThreeArguments(intptr_t, intptr_t, intptr_t) { return 0; }
+int32_t WINAPI IgnoreFourArguments(intptr_t, intptr_t, intptr_t, intptr_t) { return 0; }
+
+}  // extern "C"

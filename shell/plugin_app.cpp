@@ -1,0 +1,26 @@
+#include "shell/plugin_app.h"
+
+#include <cstring>
+#include <string>
+
+#include "shell/host_api.h"
+
+HINSTANCE g_hPluginInstance = nullptr;
+char g_szIniPath[MODULE_PATH_SIZE] = {};
+
+// The module's globals are made in the order they stand here and destroyed in reverse.
+CPluginApp theApp;
+
+BOOL CPluginApp::InitInstance() {
+    if (!g_hostApi.Init()) return FALSE;
+    g_hPluginInstance = m_hInstance;
+
+    char modulePath[MODULE_PATH_SIZE];
+    const DWORD len = GetModuleFileNameA(g_hPluginInstance, modulePath, MODULE_PATH_SIZE);
+    // A path that filled the buffer was cut short: it names no file beside the module.
+    const std::string iniPath =
+        len > 0 && len < MODULE_PATH_SIZE ? MakeIniPath({modulePath, len}) : std::string();
+    std::memcpy(g_szIniPath, iniPath.c_str(), iniPath.size() + 1);
+
+    return CWinApp::InitInstance();
+}
