@@ -18,7 +18,9 @@ struct RegisteredCommand {
 
 class MailHost {
 public:
-    void SetVersion(std::string version) { m_version = std::move(version); }
+    void SetVersion(std::string version) { m_version = std::move(version); m_hasVersion = true; }
+    // From now on BKA_GetVersion answers with a null pointer.
+    void ClearVersion() { m_hasVersion = false; }
     void SetCurrentMessage(std::string source);
     const std::string& CurrentSource() const { return m_source; }
     int SetSourceCalls() const { return m_setSourceCalls; }
@@ -27,7 +29,7 @@ public:
     static constexpr int32_t FIRST_COMMAND_ID = 40000;
 
     // The service functions, as the exported BKA_* names forward them.
-    const char* GetVersion() const { return m_version.c_str(); }
+    const char* GetVersion() const { return m_hasVersion ? m_version.c_str() : nullptr; }
     int32_t RegisterCommand(const char* description, int32_t menuKind, BkCommandProc command);
     int32_t RegisterUICallback(int32_t commandId, BkStateProc state);
     int32_t GetSpecifiedHeader(const char* name, char* buffer, int32_t size) const;
@@ -37,6 +39,7 @@ public:
 
 private:
     std::string m_version = "2.75.00";
+    bool m_hasVersion = true;
     std::string m_source;
     std::string m_handedSource;  // the copy BKA_GetSource returns; the caller copies it at once
     std::string m_converted;     // the last result of BKA_ISO_2022_JP

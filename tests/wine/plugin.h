@@ -1,0 +1,17 @@
+// The plug-in as the Wine test host loads it: once, from the test host's own folder.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+HMODULE Plugin();
+
+// An export of the plug-in, as the host would call it.
+template <typename Proc>
+Proc PluginExport(const char* name) {
+    return reinterpret_cast<Proc>(reinterpret_cast<void*>(GetProcAddress(Plugin(), name)));
+}
+
+// The UTF-8 text in code page 932, as the plug-in's strings read under a Japanese locale.
+std::string Cp932(const char* utf8);
