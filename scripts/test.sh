@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Every test: native unit tests (also under AddressSanitizer and UndefinedBehaviorSanitizer),
+# the cross-built module's checks and the tests under Wine. Exits non-zero on any failure.
+set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+bash "$root/scripts/setup.sh"
+mkdir -p "$build"
+
+passed=0
+failed=0
+# run_ctest NAME DIR [ctest options...]: runs one tree's tests and adds up the counts.
+run_ctest() {
+    local name=$1 dir=$2
+    shift 2
+    echo "== $name"
+    local log="$dir.ctest.log" rc=0
+    ctest --test-dir "$dir" --output-on-failure "$@" >"$log" 2>&1 || rc=$?
+    grep -E 'tests passed|\*\*\*|Failed|Error' "$log" || true
+    local line total bad
+    line=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1)
+    total=$(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$line")
+    bad=$(sed -E 's/.* ([0-9]+) tests? failed.*/\1/' <<<"$line")
+    if [[ -z $line ]]; then total=1 bad=1; fi
+    if ((rc != 0 && bad == 0)); then bad=1; fi
+    passed=$((passed + total - bad))
+    failed=$((failed + bad))
+}
+
+configure_and_build "$build/native"
+run_ctest "native unit tests" "$build/native" -j "$jobs"
+
+configure_and_build "$build/sanitize" -DCMAKE_BUILD_TYPE=Debug \
+    "-DCMAKE_CXX_FLAGS=-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
+run_ctest "native unit tests under ASan and UBSan" "$build/sanitize" -j "$jobs"
+
+arch=$(wine_arch)
+if [[ $arch == i686 ]]; then
+    cross_build i686
+    run_ctest "Glyphory.dll (32-bit) under Wine" "$build/win-i686" -j1
+else
+    echo "== this machine cannot execute 32-bit x86 code: the Wine tests run the x86_64 build"
+    cross_build i686 -DGLYPHORY_WINE_TESTS=OFF
+    run_ctest "Glyphory.dll (32-bit), built and checked" "$build/win-i686"
+    cross_build x86_64
+    run_ctest "Glyphory.dll (x86_64) under Wine" "$build/win-x86_64" -j1
+fi
+
+echo
+echo "all: $passed passed, $failed failed"
+((failed == 0))
