@@ -5,6 +5,8 @@ include(GoogleTest)
 add_executable(glyphory_unit_tests
     tests/unit/iso2022jp_test.cpp
     tests/unit/mail_host_test.cpp
-    tests/unit/ini_path_test.cpp)
+    tests/unit/ini_path_test.cpp
+    tests/unit/ini_file_test.cpp
+    tests/unit/plugin_settings_test.cpp)
 target_link_libraries(glyphory_unit_tests PRIVATE glyphory_core glyphory_host GTest::gtest_main)
 gtest_discover_tests(glyphory_unit_tests DISCOVERY_TIMEOUT 60)

@@ -64,9 +64,10 @@ glyphory_host_exe(host_probe_no_mimeheader no_mimeheader BKA_MIMEHeader)
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 add_executable(glyphory_wine_tests
     tests/wine/plugin_test.cpp
+    tests/wine/ini_file_test.cpp
     tests/wine/wine_main.cpp)
 glyphory_host_exe(glyphory_wine_tests wine_tests)
-target_link_libraries(glyphory_wine_tests PRIVATE gtest version)
+target_link_libraries(glyphory_wine_tests PRIVATE glyphory_core gtest version)
 add_dependencies(glyphory_wine_tests Glyphory)
 
 add_test(NAME dll_exports_and_imports

@@ -8,7 +8,9 @@
 HINSTANCE g_hPluginInstance = nullptr;
 char g_szIniPath[MODULE_PATH_SIZE] = {};
 
-// The module's globals are made in the order they stand here and destroyed in reverse.
+// The module's globals are made in the order they stand here and destroyed in reverse; the
+// settings pointer is null from the start and goes last.
+std::unique_ptr<CPluginSettings> g_pSettings;
 CPluginApp theApp;
 
 BOOL CPluginApp::InitInstance() {
@@ -21,6 +23,9 @@ BOOL CPluginApp::InitInstance() {
     const std::string iniPath =
         len > 0 && len < MODULE_PATH_SIZE ? MakeIniPath({modulePath, len}) : std::string();
     std::memcpy(g_szIniPath, iniPath.c_str(), iniPath.size() + 1);
+
+    g_pSettings = std::make_unique<CPluginSettings>(g_szIniPath);
+    g_pSettings->Load();
 
     return CWinApp::InitInstance();
 }

@@ -3,7 +3,10 @@
 
 #include <windows.h>
 
+#include <memory>
+
 #include "settings/ini_path.h"
+#include "settings/plugin_settings.h"
 #include "shell/framework/win_app.h"
 
 // The start-up of the plug-in, run from the module's attach.
@@ -15,3 +18,4 @@ public:
 
 extern HINSTANCE g_hPluginInstance;
 extern char g_szIniPath[MODULE_PATH_SIZE];
+extern std::unique_ptr<CPluginSettings> g_pSettings;
