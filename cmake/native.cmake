@@ -7,6 +7,13 @@ add_executable(glyphory_unit_tests
     tests/unit/mail_host_test.cpp
     tests/unit/ini_path_test.cpp
     tests/unit/ini_file_test.cpp
-    tests/unit/plugin_settings_test.cpp)
+    tests/unit/plugin_settings_test.cpp
+    tests/unit/pictograph_map_test.cpp
+    tests/unit/text_to_html_test.cpp)
 target_link_libraries(glyphory_unit_tests PRIVATE glyphory_core glyphory_host GTest::gtest_main)
 gtest_discover_tests(glyphory_unit_tests DISCOVERY_TIMEOUT 60)
+
+# Benchmarks (Google Benchmark); not run by the tests.
+find_package(benchmark REQUIRED)
+add_executable(glyphory_bench bench/render_bench.cpp)
+target_link_libraries(glyphory_bench PRIVATE glyphory_core glyphory_host benchmark::benchmark)

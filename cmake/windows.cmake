@@ -65,6 +65,7 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 add_executable(glyphory_wine_tests
     tests/wine/plugin_test.cpp
     tests/wine/ini_file_test.cpp
+    tests/wine/dir_scan_test.cpp
     tests/wine/wine_main.cpp)
 glyphory_host_exe(glyphory_wine_tests wine_tests)
 target_link_libraries(glyphory_wine_tests PRIVATE glyphory_core gtest version)

@@ -3,6 +3,8 @@
 // half-width katakana, each by a three-byte escape sequence.
 #include "host/iso2022jp.h"
 
+
+#include "render/byte_sink.h"
 #include "render/sjis.h"
 
 namespace {
@@ -32,22 +34,16 @@ unsigned char FirstRowOfSjisLead(unsigned char lead) {
     return 0;
 }
 
-void AppendSjisOfJis(std::string& out, unsigned char row, unsigned char cell) {
-    out += static_cast<char>(SjisLeadOfRow(row));
-    if (row & 1)
-        out += static_cast<char>(cell + (cell >= 0x60 ? 0x20 : 0x1F));
-    else
-        out += static_cast<char>(cell + 0x7E);
+void PutSjisOfJis(ByteSink& out, unsigned char row, unsigned char cell) {
+    out.Put(static_cast<char>(SjisLeadOfRow(row)),
+            static_cast<char>(row & 1 ? cell + (cell >= 0x60 ? 0x20 : 0x1F) : cell + 0x7E));
 }
 
-void AppendJisOfSjis(std::string& out, unsigned char firstRow, unsigned char trail) {
-    if (trail >= 0x9F) {
-        out += static_cast<char>(firstRow + 1);
-        out += static_cast<char>(trail - 0x7E);
-    } else {
-        out += static_cast<char>(firstRow);
-        out += static_cast<char>(trail - (trail >= 0x80 ? 0x20 : 0x1F));
-    }
+void PutJisOfSjis(ByteSink& out, unsigned char firstRow, unsigned char trail) {
+    if (trail >= 0x9F)
+        out.Put(static_cast<char>(firstRow + 1), static_cast<char>(trail - 0x7E));
+    else
+        out.Put(static_cast<char>(firstRow), static_cast<char>(trail - (trail >= 0x80 ? 0x20 : 0x1F)));
 }
 
 // Length of an ISO 2022 escape sequence at the start of rest: ESC, intermediate bytes
@@ -63,25 +59,26 @@ size_t EscapeLength(std::string_view rest) {
     return len;
 }
 
-void SwitchTo(std::string& out, Charset& current, Charset wanted) {
+void SwitchTo(ByteSink& out, Charset& current, Charset wanted) {
     if (current == wanted) return;
     switch (wanted) {
-        case Charset::Ascii: out += "\x1B(B"; break;
-        case Charset::Jis0208: out += "\x1B$B"; break;
-        case Charset::Kana: out += "\x1B(I"; break;
+        case Charset::Ascii: out.Put("\x1B(B"); break;
+        case Charset::Jis0208: out.Put("\x1B$B"); break;
+        case Charset::Kana: out.Put("\x1B(I"); break;
     }
     current = wanted;
 }
 
 }  // namespace
 
-std::string DecodeIso2022Jp(std::string_view jis) {
-    std::string out;
-    out.reserve(jis.size());
+std::string DecodeIso2022Jp(std::string_view jis, std::string reuse) {
+    ByteSink out(jis.size(), std::move(reuse));  // never longer than the input
     Charset charset = Charset::Ascii;
+    const auto* s = reinterpret_cast<const unsigned char*>(jis.data());
+    const size_t n = jis.size();
     size_t i = 0;
-    while (i < jis.size()) {
-        const auto ch = static_cast<unsigned char>(jis[i]);
+    while (i < n) {
+        const unsigned char ch = s[i];
         if (ch == ESC) {
             const std::string_view seq = jis.substr(i, 3);
             if (seq == "\x1B$@" || seq == "\x1B$B") {
@@ -92,58 +89,56 @@ std::string DecodeIso2022Jp(std::string_view jis) {
                 charset = Charset::Kana;
             } else {
                 const size_t len = EscapeLength(jis.substr(i));
-                out.append(jis.substr(i, len));
+                out.Put(jis.substr(i, len));
                 i += len;
                 continue;
             }
             i += 3;
-            continue;
-        }
-        if (charset == Charset::Jis0208 && IsJisByte(ch) && i + 1 < jis.size() &&
-            IsJisByte(static_cast<unsigned char>(jis[i + 1]))) {
-            AppendSjisOfJis(out, ch, static_cast<unsigned char>(jis[i + 1]));
+        } else if (charset == Charset::Jis0208 && IsJisByte(ch) && i + 1 < n && IsJisByte(s[i + 1])) {
+            PutSjisOfJis(out, ch, s[i + 1]);
             i += 2;
-            continue;
+        } else {
+            out.Put(static_cast<char>(charset == Charset::Kana && ch >= 0x21 && ch <= 0x5F ? ch + 0x80 : ch));
+            ++i;
         }
-        if (charset == Charset::Kana && ch >= 0x21 && ch <= 0x5F)
-            out += static_cast<char>(ch + 0x80);
-        else
-            out += static_cast<char>(ch);
-        ++i;
     }
-    return out;
+    return std::move(out).Take();
 }
 
-std::string EncodeIso2022Jp(std::string_view sjis) {
-    std::string out;
-    out.reserve(sjis.size() + sjis.size() / 4);
+std::string EncodeIso2022Jp(std::string_view sjis, std::string reuse) {
+    ByteSink out(sjis.size() + sjis.size() / 4, std::move(reuse));
     Charset charset = Charset::Ascii;
+    const auto* s = reinterpret_cast<const unsigned char*>(sjis.data());
+    const size_t n = sjis.size();
     size_t i = 0;
-    while (i < sjis.size()) {
-        const auto ch = static_cast<unsigned char>(sjis[i]);
-        if (IsSjisLeadByte(ch) && i + 1 < sjis.size() &&
-            IsSjisTrailByte(static_cast<unsigned char>(sjis[i + 1]))) {
-            const auto trail = static_cast<unsigned char>(sjis[i + 1]);
+    while (i < n) {
+        const unsigned char ch = s[i];
+        if (ch < 0x80) {
+            size_t end = i + 1;
+            while (end < n && s[end] < 0x80) ++end;
+            SwitchTo(out, charset, Charset::Ascii);
+            out.Put(sjis.substr(i, end - i));
+            i = end;
+        } else if (IsSjisLeadByte(ch) && i + 1 < n && IsSjisTrailByte(s[i + 1])) {
             if (const unsigned char row = FirstRowOfSjisLead(ch)) {
                 SwitchTo(out, charset, Charset::Jis0208);
-                AppendJisOfSjis(out, row, trail);
+                PutJisOfSjis(out, row, s[i + 1]);
             } else {
+                // No 7-bit form (Docomo's and Softbank's pictographs among them): as it is.
                 SwitchTo(out, charset, Charset::Ascii);
-                out += static_cast<char>(ch);
-                out += static_cast<char>(trail);
+                out.Put(static_cast<char>(ch), static_cast<char>(s[i + 1]));
             }
             i += 2;
-            continue;
-        }
-        if (ch >= 0xA1 && ch <= 0xDF) {
+        } else if (ch >= 0xA1 && ch <= 0xDF) {
             SwitchTo(out, charset, Charset::Kana);
-            out += static_cast<char>(ch - 0x80);
+            out.Put(static_cast<char>(ch - 0x80));
+            ++i;
         } else {
             SwitchTo(out, charset, Charset::Ascii);
-            out += static_cast<char>(ch);
+            out.Put(static_cast<char>(ch));
+            ++i;
         }
-        ++i;
     }
     SwitchTo(out, charset, Charset::Ascii);
-    return out;
+    return std::move(out).Take();
 }

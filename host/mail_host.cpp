@@ -83,7 +83,11 @@ int32_t MailHost::SetSource(const char* source) {
 
 char* MailHost::Iso2022Jp(const char* text, int32_t direction) {
     const std::string_view in = text ? text : "";
-    m_converted = direction == ISO2022JP_TO_SJIS ? DecodeIso2022Jp(in) : EncodeIso2022Jp(in);
+    // The last result's buffer serves again, unless the text to convert lies in it.
+    const bool inBuffer = in.data() >= m_converted.data() && in.data() <= m_converted.data() + m_converted.size();
+    std::string reuse = inBuffer ? std::string() : std::move(m_converted);
+    m_converted = direction == ISO2022JP_TO_SJIS ? DecodeIso2022Jp(in, std::move(reuse))
+                                                 : EncodeIso2022Jp(in, std::move(reuse));
     return m_converted.data();
 }
 

@@ -1,6 +1,7 @@
 // The plug-in's settings and the file beside the module that holds them.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,6 +30,9 @@ public:
     std::vector<std::string> m_listSoftbank;
     CarrierCode m_nDefaultCarrier = CARRIER_NONE;
 };
+
+// The one settings object, made and loaded at start-up.
+extern std::unique_ptr<CPluginSettings> g_pSettings;
 
 struct ParsedList {
     std::vector<std::string> entries;

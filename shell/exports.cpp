@@ -4,8 +4,10 @@
 
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <string_view>
 
+#include "render/pictograph_map.h"
 #include "render/sjis.h"
 #include "resources/resource.h"
 #include "shell/plugin_app.h"
@@ -40,7 +42,19 @@ void LoadInfoField(UINT id, char (&field)[INFO_FIELD_SIZE]) {
 
 extern "C" {
 
-int32_t WINAPI BKC_OnStart() { return 0; }
+// Scans the image folders beside the module: the module's path cut at its last '.', then
+// "\\au\\", "\\softbank\\", "\\docomo\\".
+int32_t WINAPI BKC_OnStart() {
+    char path[MODULE_PATH_SIZE];
+    const DWORD len = GetModuleFileNameA(g_hPluginInstance, path, MODULE_PATH_SIZE);
+    if (len == 0 || len >= MODULE_PATH_SIZE) return 0;
+    std::string_view module(path, len);
+    const std::string base(module.substr(0, module.rfind('.')));
+    ScanPictographFolder(base + "\\au\\", g_mapAU);
+    ScanPictographFolder(base + "\\softbank\\", g_mapSoftbank);
+    ScanPictographFolder(base + "\\docomo\\", g_mapDocomo);
+    return 0;
+}
 
 int32_t WINAPI BKC_OnMenuInit(HWND, HMENU, int32_t) { return 0; }
 

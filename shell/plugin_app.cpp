@@ -8,9 +8,7 @@
 HINSTANCE g_hPluginInstance = nullptr;
 char g_szIniPath[MODULE_PATH_SIZE] = {};
 
-// The module's globals are made in the order they stand here and destroyed in reverse; the
-// settings pointer is null from the start and goes last.
-std::unique_ptr<CPluginSettings> g_pSettings;
+// Made after the maps and the settings pointer, destroyed before them.
 CPluginApp theApp;
 
 BOOL CPluginApp::InitInstance() {

@@ -3,7 +3,6 @@
 
 #include <windows.h>
 
-#include <memory>
 
 #include "settings/ini_path.h"
 #include "settings/plugin_settings.h"
@@ -18,4 +17,3 @@ public:
 
 extern HINSTANCE g_hPluginInstance;
 extern char g_szIniPath[MODULE_PATH_SIZE];
-extern std::unique_ptr<CPluginSettings> g_pSettings;

@@ -1,0 +1,41 @@
+#include <benchmark/benchmark.h>
+
+#include "bench/sample_text.h"
+#include "host/iso2022jp.h"
+#include "host/mail_host.h"
+#include "render/text_to_html.h"
+
+namespace {
+
+constexpr size_t MIB = 1 << 20;
+
+void Walk(benchmark::State& state, bool pictographs) {
+    PictographMap map;
+    FillDocomoMap(map);
+    const std::string text = SampleSjisText(MIB, pictographs);
+    for (auto _ : state) {
+        bool found = false;
+        benchmark::DoNotOptimize(RenderSjisAsHtml(text, map, found));
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+}
+
+void WholeCall(benchmark::State& state, bool pictographs) {
+    BindBuiltinHost(g_hostApi);
+    FillDocomoMap(g_mapDocomo);
+    const std::string text = EncodeIso2022Jp(SampleSjisText(MIB, pictographs));
+    for (auto _ : state) {
+        bool found = false;
+        benchmark::DoNotOptimize(ConvertTextToHtml(text, found, CARRIER_DOCOMO));
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+}
+
+BENCHMARK_CAPTURE(Walk, dense, true)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Walk, none, false)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(WholeCall, dense, true)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(WholeCall, none, false)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,73 @@
+#include "render/pictograph_map.h"
+
+#include <algorithm>
+
+#include "platform/dir_scan.h"
+#include "render/sjis.h"
+
+namespace {
+
+bool IsHexDigit(unsigned char ch) {
+    return (ch >= '0' && ch <= '9') || (ch >= 'A' && ch <= 'F') || (ch >= 'a' && ch <= 'f');
+}
+
+// An image file name: exactly four hexadecimal digits and ".gif" in lower case.
+bool IsImageName(std::string_view name) {
+    if (name.size() != 8) return false;
+    for (size_t i = 0; i < 4; ++i)
+        if (!IsHexDigit(static_cast<unsigned char>(name[i]))) return false;
+    return name.substr(4) == ".gif";
+}
+
+}  // namespace
+
+void PictographMap::Store(uint16_t code, std::string tag) {
+    if (!m_index) m_index = std::make_unique<Index>();
+    m_index->longest = std::max(m_index->longest, tag.size());
+    std::string& stored = m_index->tags[code];
+    stored = std::move(tag);
+    m_index->flat[code] = &stored;
+    m_index->firstBytes[code >> 8] = true;
+}
+
+const std::map<uint16_t, std::string>& PictographMap::Tags() const {
+    static const std::map<uint16_t, std::string> none;
+    return m_index ? m_index->tags : none;
+}
+
+void ScanPictographFolder(const std::string& folder, PictographMap& map) {
+    const std::string url = MakeFileUrl(folder);
+    ForEachDirEntry(folder, [&](const DirEntry& entry) {
+        if (entry.name == "." || entry.name == ".." || entry.isDirectory || !IsImageName(entry.name)) return;
+        int code = 0;
+        for (size_t i = 0; i < 4; ++i) code = code * 16 + HexDigitValue(static_cast<unsigned char>(entry.name[i]));
+        map.Store(static_cast<uint16_t>(code), "<img src=\"" + url + entry.name + "\">");
+    });
+}
+
+// On a POSIX system the folder "/srv/g/au/" becomes "file://localhost//srv/g/au/": the host
+// is localhost and the path "//srv/g/au/" holds an empty first segment, which POSIX systems
+// read as the root, so browsers open the same file as file:///srv/g/au/.
+std::string MakeFileUrl(std::string_view path) {
+    std::string url = "file://localhost/";
+    url.reserve(url.size() + path.size());
+    for (size_t i = 0; i < path.size();) {
+        const auto ch = static_cast<unsigned char>(path[i]);
+        if (ch == '\\') {
+            url += '/';
+            ++i;
+        } else if (IsSjisLeadByte(ch) && i + 1 < path.size()) {
+            url.append(path.substr(i, 2));
+            i += 2;
+        } else {
+            url += path[i];
+            ++i;
+        }
+    }
+    return url;
+}
+
+int HexDigitValue(unsigned char ch) {
+    if (ch >= '0' && ch <= '9') return ch - '0';
+    return (ch | 0x20) - 87;
+}

@@ -1,0 +1,94 @@
+#include "render/text_to_html.h"
+
+#include "render/byte_sink.h"
+#include "render/sjis.h"
+#include "shell/host_api.h"
+
+namespace {
+
+bool IsMarkupByte(unsigned char ch) { return ch == '&' || ch == '<' || ch == '>' || ch == '"'; }
+
+const char* EscapeOf(unsigned char ch) {
+    switch (ch) {
+        case '&': return "&amp;";
+        case '<': return "&lt;";
+        case '>': return "&gt;";
+        default: return "&quot;";
+    }
+}
+
+}  // namespace
+
+const PictographMap& SelectPictographMap(CarrierCode carrier) {
+    switch (carrier) {
+        case CARRIER_DOCOMO: return g_mapDocomo;
+        case CARRIER_SOFTBANK: return g_mapSoftbank;
+        default: return g_mapAU;
+    }
+}
+
+// The walk reads the text a character at a time: a lead byte and a valid second byte, or one
+// byte. At the start of each character it first looks the two bytes there up in the map,
+// then turns CR LF into <BR> and escapes a markup byte. Only the bytes where one of these may
+// happen need a look: the walk skips to the next such byte and settles whether it starts a
+// character by the run of lead bytes before it (they pair up from the last known start).
+std::string RenderSjisAsHtml(std::string_view sjis, const PictographMap& map, bool& found) {
+    bool marked[256];
+    unsigned char startsCode[256];
+    for (int ch = 0; ch < 256; ++ch) {
+        const auto b = static_cast<unsigned char>(ch);
+        startsCode[ch] = map.StartsSomeCode(b);
+        marked[ch] = startsCode[ch] || b == '\r' || IsMarkupByte(b);
+    }
+    const auto* const s = reinterpret_cast<const unsigned char*>(sjis.data());
+    const size_t n = sjis.size();
+    // Room for every byte that may start a code to become a tag: reserved, not touched, so a
+    // guess too high costs nothing, and the text's own growth never copies it all again.
+    size_t starts = 0;
+    for (size_t k = 0; k < n; ++k) starts += startsCode[s[k]];
+    ByteSink out(n + n / 4 + starts * map.LongestTag());
+    size_t run = 0;    // the bytes from here on are still to be copied unchanged
+    size_t start = 0;  // a position known to start a character; all before it is settled
+    size_t i = 0;
+    const auto replace = [&](size_t width, std::string_view with) {
+        out.Put(sjis.substr(run, i - run));
+        out.Put(with);
+        i += width;
+        run = start = i;
+    };
+    for (;;) {
+        while (i < n && !marked[s[i]]) ++i;
+        if (i >= n) break;
+        if (IsSjisTrailByte(s[i])) {
+            size_t leads = 0;
+            while (i - leads > start && IsSjisLeadByte(s[i - leads - 1])) ++leads;
+            if (leads % 2 == 1) {  // the second byte of a two-byte character
+                start = ++i;
+                continue;
+            }
+        }
+        const bool hasNext = i + 1 < n;
+        if (const std::string* tag = hasNext ? map.Find(static_cast<uint16_t>(s[i] << 8 | s[i + 1])) : nullptr) {
+            found = true;
+            replace(2, *tag);
+        } else if (s[i] == '\r' && hasNext && s[i + 1] == '\n') {
+            replace(2, "<BR>");
+        } else if (IsMarkupByte(s[i])) {
+            replace(1, EscapeOf(s[i]));
+        } else {
+            i += IsSjisLeadByte(s[i]) && hasNext && IsSjisTrailByte(s[i + 1]) ? 2 : 1;
+            start = i;
+        }
+    }
+    out.Put(sjis.substr(run));
+    return std::move(out).Take();
+}
+
+std::string ConvertTextToHtml(std::string_view text, bool& found, CarrierCode carrier) {
+    const PictographMap& map = SelectPictographMap(carrier);
+    const std::string source(text);
+    const char* sjis = g_hostApi.BKA_ISO_2022_JP(source.c_str(), ISO2022JP_TO_SJIS);
+    const std::string html = RenderSjisAsHtml(sjis ? sjis : "", map, found);
+    const char* jis = g_hostApi.BKA_ISO_2022_JP(html.c_str(), SJIS_TO_ISO2022JP);
+    return jis ? jis : "";
+}

@@ -1,0 +1,19 @@
+// Message text to an HTML fragment: known pictographs become their <img> tags, CR LF
+// becomes <BR>, and the bytes that HTML would read as markup are escaped.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "render/pictograph_map.h"
+#include "settings/carrier.h"
+
+// The map of a carrier: Docomo's for 1, Softbank's for 2, AU's for every other code.
+[[nodiscard]] const PictographMap& SelectPictographMap(CarrierCode carrier);
+
+// The walk over Shift-JIS text. Sets found when it replaced a pictograph; never clears it.
+[[nodiscard]] std::string RenderSjisAsHtml(std::string_view sjis, const PictographMap& map, bool& found);
+
+// The same for text as the host delivers it (ISO-2022-JP), converted to Shift-JIS and back
+// by the host; the result is ISO-2022-JP.
+[[nodiscard]] std::string ConvertTextToHtml(std::string_view text, bool& found, CarrierCode carrier);
