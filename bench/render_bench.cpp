@@ -31,6 +31,20 @@ void WholeCall(benchmark::State& state, bool pictographs) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
 }
 
+// The host's codec alone, both ways, on the text without pictographs.
+void Codec(benchmark::State& state, bool decode) {
+    const std::string sjis = SampleSjisText(MIB, false);
+    const std::string jis = EncodeIso2022Jp(sjis);
+    std::string reuse;
+    for (auto _ : state) {
+        reuse = decode ? DecodeIso2022Jp(jis, std::move(reuse)) : EncodeIso2022Jp(sjis, std::move(reuse));
+        benchmark::DoNotOptimize(reuse.data());
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * (decode ? jis : sjis).size()));
+}
+
+BENCHMARK_CAPTURE(Codec, decode, true)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Codec, encode, false)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Walk, dense, true)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Walk, none, false)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(WholeCall, dense, true)->Unit(benchmark::kMillisecond);

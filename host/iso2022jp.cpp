@@ -3,8 +3,9 @@
 // half-width katakana, each by a three-byte escape sequence.
 #include "host/iso2022jp.h"
 
+#include <algorithm>
 
-#include "render/byte_sink.h"
+
 #include "render/sjis.h"
 
 namespace {
@@ -34,16 +35,17 @@ unsigned char FirstRowOfSjisLead(unsigned char lead) {
     return 0;
 }
 
-void PutSjisOfJis(ByteSink& out, unsigned char row, unsigned char cell) {
-    out.Put(static_cast<char>(SjisLeadOfRow(row)),
-            static_cast<char>(row & 1 ? cell + (cell >= 0x60 ? 0x20 : 0x1F) : cell + 0x7E));
+char* PutSjisOfJis(char* out, unsigned char row, unsigned char cell) {
+    out[0] = static_cast<char>(SjisLeadOfRow(row));
+    out[1] = static_cast<char>(row & 1 ? cell + (cell >= 0x60 ? 0x20 : 0x1F) : cell + 0x7E);
+    return out + 2;
 }
 
-void PutJisOfSjis(ByteSink& out, unsigned char firstRow, unsigned char trail) {
-    if (trail >= 0x9F)
-        out.Put(static_cast<char>(firstRow + 1), static_cast<char>(trail - 0x7E));
-    else
-        out.Put(static_cast<char>(firstRow), static_cast<char>(trail - (trail >= 0x80 ? 0x20 : 0x1F)));
+char* PutJisOfSjis(char* out, unsigned char firstRow, unsigned char trail) {
+    const bool second = trail >= 0x9F;
+    out[0] = static_cast<char>(firstRow + second);
+    out[1] = static_cast<char>(second ? trail - 0x7E : trail - (trail >= 0x80 ? 0x20 : 0x1F));
+    return out + 2;
 }
 
 // Length of an ISO 2022 escape sequence at the start of rest: ESC, intermediate bytes
@@ -59,7 +61,36 @@ size_t EscapeLength(std::string_view rest) {
     return len;
 }
 
-void SwitchTo(ByteSink& out, Charset& current, Charset wanted) {
+// The output, written through a pointer into a string sized ahead; Room() before each
+// stretch makes sure it fits.
+class Writer {
+public:
+    Writer(std::string reuse, size_t size) : m_buf(std::move(reuse)) {
+        m_buf.resize(std::max<size_t>(size, 16));
+        m_at = m_buf.data();
+    }
+    char*& At() { return m_at; }
+    void Room(size_t more) {
+        const size_t used = static_cast<size_t>(m_at - m_buf.data());
+        if (m_buf.size() - used < more) {
+            m_buf.resize(std::max(m_buf.size() * 2, used + more));
+            m_at = m_buf.data() + used;
+        }
+    }
+    void Put(std::string_view bytes) { m_at = std::copy(bytes.begin(), bytes.end(), m_at); }
+    std::string Take() && {
+        m_buf.resize(static_cast<size_t>(m_at - m_buf.data()));
+        return std::move(m_buf);
+    }
+
+private:
+    std::string m_buf;
+    char* m_at;
+};
+
+constexpr size_t ESCAPE_SIZE = 3;
+
+void SwitchTo(Writer& out, Charset& current, Charset wanted) {
     if (current == wanted) return;
     switch (wanted) {
         case Charset::Ascii: out.Put("\x1B(B"); break;
@@ -69,10 +100,14 @@ void SwitchTo(ByteSink& out, Charset& current, Charset wanted) {
     current = wanted;
 }
 
+bool IsKana(unsigned char ch) { return ch >= 0xA1 && ch <= 0xDF; }
+
 }  // namespace
 
+// No escape, pair or katakana byte grows, so the Shift-JIS text is never longer.
 std::string DecodeIso2022Jp(std::string_view jis, std::string reuse) {
-    ByteSink out(jis.size(), std::move(reuse));  // never longer than the input
+    Writer out(std::move(reuse), jis.size());
+    char*& o = out.At();
     Charset charset = Charset::Ascii;
     const auto* s = reinterpret_cast<const unsigned char*>(jis.data());
     const size_t n = jis.size();
@@ -95,50 +130,61 @@ std::string DecodeIso2022Jp(std::string_view jis, std::string reuse) {
             }
             i += 3;
         } else if (charset == Charset::Jis0208 && IsJisByte(ch) && i + 1 < n && IsJisByte(s[i + 1])) {
-            PutSjisOfJis(out, ch, s[i + 1]);
+            o = PutSjisOfJis(o, ch, s[i + 1]);
             i += 2;
         } else {
-            out.Put(static_cast<char>(charset == Charset::Kana && ch >= 0x21 && ch <= 0x5F ? ch + 0x80 : ch));
+            *o++ = static_cast<char>(charset == Charset::Kana && ch >= 0x21 && ch <= 0x5F ? ch + 0x80 : ch);
             ++i;
         }
     }
     return std::move(out).Take();
 }
 
+// Each stretch of one character set is measured, then written after its escape.
 std::string EncodeIso2022Jp(std::string_view sjis, std::string reuse) {
-    ByteSink out(sjis.size() + sjis.size() / 4, std::move(reuse));
-    Charset charset = Charset::Ascii;
     const auto* s = reinterpret_cast<const unsigned char*>(sjis.data());
     const size_t n = sjis.size();
+    Writer out(std::move(reuse), n + n / 2 + 2 * ESCAPE_SIZE);
+    char*& o = out.At();
+    Charset charset = Charset::Ascii;
+    unsigned char firstRow[256];
+    for (int lead = 0; lead < 256; ++lead) firstRow[lead] = FirstRowOfSjisLead(static_cast<unsigned char>(lead));
+    const auto jisRow = [&](size_t at) -> unsigned char {
+        return at + 1 < n && IsSjisTrailByte(s[at + 1]) ? firstRow[s[at]] : 0;
+    };
     size_t i = 0;
     while (i < n) {
-        const unsigned char ch = s[i];
-        if (ch < 0x80) {
-            size_t end = i + 1;
-            while (end < n && s[end] < 0x80) ++end;
+        size_t end = i;
+        if (jisRow(i)) {
+            while (jisRow(end)) end += 2;
+            out.Room(ESCAPE_SIZE + end - i);
+            SwitchTo(out, charset, Charset::Jis0208);
+            for (; i < end; i += 2) o = PutJisOfSjis(o, jisRow(i), s[i + 1]);
+        } else if (IsKana(s[i])) {
+            while (end < n && IsKana(s[end])) ++end;
+            out.Room(ESCAPE_SIZE + end - i);
+            SwitchTo(out, charset, Charset::Kana);
+            for (; i < end; ++i) *o++ = static_cast<char>(s[i] - 0x80);
+        } else {
+            // Single bytes, and two-byte characters without a 7-bit form (Docomo's and
+            // Softbank's pictographs among them), pass as they are.
+            while (end < n && !IsKana(s[end])) {
+                if (s[end] < 0x80) {
+                    ++end;
+                } else if (IsSjisLeadByte(s[end]) && end + 1 < n && IsSjisTrailByte(s[end + 1])) {
+                    if (jisRow(end)) break;
+                    end += 2;
+                } else {
+                    ++end;
+                }
+            }
+            out.Room(ESCAPE_SIZE + end - i);
             SwitchTo(out, charset, Charset::Ascii);
             out.Put(sjis.substr(i, end - i));
             i = end;
-        } else if (IsSjisLeadByte(ch) && i + 1 < n && IsSjisTrailByte(s[i + 1])) {
-            if (const unsigned char row = FirstRowOfSjisLead(ch)) {
-                SwitchTo(out, charset, Charset::Jis0208);
-                PutJisOfSjis(out, row, s[i + 1]);
-            } else {
-                // No 7-bit form (Docomo's and Softbank's pictographs among them): as it is.
-                SwitchTo(out, charset, Charset::Ascii);
-                out.Put(static_cast<char>(ch), static_cast<char>(s[i + 1]));
-            }
-            i += 2;
-        } else if (ch >= 0xA1 && ch <= 0xDF) {
-            SwitchTo(out, charset, Charset::Kana);
-            out.Put(static_cast<char>(ch - 0x80));
-            ++i;
-        } else {
-            SwitchTo(out, charset, Charset::Ascii);
-            out.Put(static_cast<char>(ch));
-            ++i;
         }
     }
+    out.Room(ESCAPE_SIZE);
     SwitchTo(out, charset, Charset::Ascii);
     return std::move(out).Take();
 }
