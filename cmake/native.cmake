@@ -9,7 +9,9 @@ add_executable(glyphory_unit_tests
     tests/unit/ini_file_test.cpp
     tests/unit/plugin_settings_test.cpp
     tests/unit/pictograph_map_test.cpp
-    tests/unit/text_to_html_test.cpp)
+    tests/unit/text_to_html_test.cpp
+    tests/unit/mime_reader_test.cpp
+    tests/unit/message_rewriter_test.cpp)
 target_link_libraries(glyphory_unit_tests PRIVATE glyphory_core glyphory_host GTest::gtest_main)
 gtest_discover_tests(glyphory_unit_tests DISCOVERY_TIMEOUT 60)
 

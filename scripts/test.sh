@@ -33,6 +33,19 @@ configure_and_build "$build/sanitize" -DCMAKE_BUILD_TYPE=Debug \
     "-DCMAKE_CXX_FLAGS=-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
 run_ctest "native unit tests under ASan and UBSan" "$build/sanitize" -j "$jobs"
 
+# A bounded fuzz run of the message rewrite (libFuzzer, ASan, UBSan) from the seed messages.
+echo "== fuzzing the message rewrite for 60 seconds"
+configure_and_build "$build/fuzz" -DCMAKE_CXX_COMPILER=clang++ -S "$root/fuzz"
+rm -rf "$build/fuzz/corpus" && cp -r "$root/fuzz/corpus" "$build/fuzz/corpus"
+if (cd "$build/fuzz" && ./rewrite_fuzzer -max_total_time=60 -seed=1 -dict="$root/fuzz/mime.dict" -max_len=4096 \
+        corpus >fuzz.log 2>&1); then
+    grep -E '^Done' "$build/fuzz/fuzz.log" || true
+    passed=$((passed + 1))
+else
+    tail -n 30 "$build/fuzz/fuzz.log"
+    failed=$((failed + 1))
+fi
+
 arch=$(wine_arch)
 if [[ $arch == i686 ]]; then
     cross_build i686

@@ -1,0 +1,49 @@
+// Taking a raw message apart as bytes: header block and body, header lines, one header's
+// value, the plain-text and multipart tests, the boundary, the parts of a multipart body.
+// Lines end in CR LF; everything is compared byte for byte unless said otherwise.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct HeaderAndBody {
+    std::string_view header;  // keeps the CR LF of its last line
+    std::string_view body;
+};
+
+// One entry per physical line of a header block, without its CR LF; no entry is empty.
+using HeaderLines = std::vector<std::string>;
+// The texts of the parts of a multipart body, in order.
+using PartList = std::vector<std::string_view>;
+
+// A multipart body cut at its delimiters, with every byte kept for writing it back.
+struct MultipartBody {
+    std::string_view preamble;  // before the first delimiter
+    PartList parts;             // each from its first header line to the CR LF before the next delimiter
+    // What followed each part's "--" boundary before the part's text: its CR LF, and any
+    // blanks before it.
+    std::vector<std::string_view> delimiterEnds;
+    bool closed = false;         // a closing delimiter was found
+    std::string_view epilogue;   // what followed the closing delimiter
+};
+
+// Split at the first CR LF CR LF; without one, all is header and the body is empty.
+[[nodiscard]] HeaderAndBody SplitHeaderAndBody(std::string_view source);
+[[nodiscard]] HeaderLines SplitHeaderLines(std::string_view header);
+
+// A line is the header name when it begins with the name and ": " and holds no LF byte.
+[[nodiscard]] bool IsHeaderLine(std::string_view line, std::string_view name);
+// The rest of the first line that is the header name, or empty.
+[[nodiscard]] std::string GetHeaderValue(const HeaderLines& lines, std::string_view name);
+
+// The media type, leading blanks skipped, is exactly "text/plain".
+[[nodiscard]] bool IsPlainTextType(std::string_view contentType);
+// A multipart type other than signed and encrypted, with a boundary that is not empty.
+[[nodiscard]] bool GetMultipartBoundary(std::string_view contentType, std::string& boundary);
+// A parameter's value (name compared without regard to case; quotes taken off), or empty.
+[[nodiscard]] std::string GetTypeParameter(std::string_view contentType, std::string_view name);
+
+// Cuts at the first closing delimiter ("--" boundary "--") and then at every opening
+// delimiter ("--" boundary), each found as a plain substring.
+[[nodiscard]] MultipartBody SplitMultipartBody(std::string_view body, std::string_view boundary);

@@ -1,0 +1,19 @@
+#include <cstdio>
+
+#include "platform/guid.h"
+
+// 128 random bits from the system's generator.
+bool CreateGuid(Guid& guid) {
+    FILE* random = std::fopen("/dev/urandom", "rb");
+    if (!random) return false;
+    unsigned char bytes[16];
+    const bool ok = std::fread(bytes, 1, sizeof bytes, random) == sizeof bytes;
+    std::fclose(random);
+    if (!ok) return false;
+    guid.data1 = static_cast<uint32_t>(bytes[0]) << 24 | static_cast<uint32_t>(bytes[1]) << 16 |
+                 static_cast<uint32_t>(bytes[2]) << 8 | bytes[3];
+    guid.data2 = static_cast<uint16_t>(bytes[4] << 8 | bytes[5]);
+    guid.data3 = static_cast<uint16_t>(bytes[6] << 8 | bytes[7]);
+    for (int i = 0; i < 8; ++i) guid.data4[i] = bytes[8 + i];
+    return true;
+}
