@@ -144,7 +144,7 @@ std::string DecodeIso2022Jp(std::string_view jis, std::string reuse) {
 std::string EncodeIso2022Jp(std::string_view sjis, std::string reuse) {
     const auto* s = reinterpret_cast<const unsigned char*>(sjis.data());
     const size_t n = sjis.size();
-    Writer out(std::move(reuse), n + n / 2 + 2 * ESCAPE_SIZE);
+    Writer out(std::move(reuse), n + n / 8 + 2 * ESCAPE_SIZE);
     char*& o = out.At();
     Charset charset = Charset::Ascii;
     unsigned char firstRow[256];

@@ -1,4 +1,5 @@
 #include "host/mail_host.h"
+#include "mime/ascii_case.h"
 
 #include <algorithm>
 #include <cstring>
@@ -6,14 +7,6 @@
 #include "host/iso2022jp.h"
 
 namespace {
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-    auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; };
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) {
-               return lower(static_cast<unsigned char>(x)) == lower(static_cast<unsigned char>(y));
-           });
-}
 
 // One line of text from pos, without its line end (CR LF or a lone LF); pos moves past it.
 std::string_view NextLine(std::string_view text, size_t& pos) {

@@ -1,4 +1,5 @@
 #include "mime/message_rewriter.h"
+#include "mime/ascii_case.h"
 
 #include <algorithm>
 #include <chrono>
@@ -62,15 +63,6 @@ void RemoveEncodingDeclarations(HeaderLines& lines) {
     }
 }
 
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        const auto x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
-        if ((x >= 'A' && x <= 'Z' ? x + 32 : x) != (y >= 'A' && y <= 'Z' ? y + 32 : y)) return false;
-    }
-    return true;
-}
-
 // The plain part keeps the entity's own charset, so that its text stays readable.
 std::string PlainPartCharset(std::string_view contentType) {
     std::string charset = GetTypeParameter(contentType, "charset");
@@ -101,6 +93,25 @@ Guid FallbackGuid() {
     return guid;
 }
 
+void AppendMultipartBody(std::string& out, const MultipartBody& layout, const PartList& parts,
+                         std::string_view boundary) {
+    size_t size = out.size() + layout.preamble.size() + layout.epilogue.size() + boundary.size() + 8;
+    for (size_t i = 0; i < parts.size(); ++i) size += boundary.size() + 2 + layout.delimiterEnds[i].size() + parts[i].size();
+    out.reserve(size);
+    out.append(layout.preamble);
+    for (size_t i = 0; i < parts.size(); ++i)
+        out.append("--").append(boundary).append(layout.delimiterEnds[i]).append(parts[i]);
+    out.append("--").append(boundary).append("--");
+    out.append(layout.closed ? layout.epilogue : CRLF);
+}
+
+// The header block of lines followed by body, in one string made to size.
+std::string JoinEntity(const HeaderLines& lines, std::string_view body) {
+    std::string out = JoinHeaderLines(lines);
+    out.reserve(out.size() + body.size());
+    return out.append(body);
+}
+
 // The entity rewritten, or nothing when it stays byte for byte as it came.
 std::optional<std::string> RewriteEntity(std::string_view source, std::string_view subject, bool topLevel,
                                          bool& changed, CarrierCode carrier, int depth) {
@@ -112,7 +123,7 @@ std::optional<std::string> RewriteEntity(std::string_view source, std::string_vi
     const auto withMarkerOnly = [&]() -> std::optional<std::string> {
         if (!topLevel) return std::nullopt;
         changed = true;
-        return JoinHeaderLines(lines).append(split.body);
+        return JoinEntity(lines, split.body);
     };
 
     if (IsPlainTextType(contentType)) {
@@ -131,7 +142,7 @@ std::optional<std::string> RewriteEntity(std::string_view source, std::string_vi
         changed = true;
         SetHeader(lines, "Content-Type", "multipart/alternative; boundary=\"" + boundary + "\"");
         RemoveEncodingDeclarations(lines);
-        return JoinHeaderLines(lines).append(body);
+        return JoinEntity(lines, body);
     }
 
     std::string boundary;
@@ -147,7 +158,9 @@ std::optional<std::string> RewriteEntity(std::string_view source, std::string_vi
         PartList parts = layout.parts;
         for (size_t i = 0; i < parts.size(); ++i)
             if (rewritten[i]) parts[i] = *rewritten[i];
-        return JoinHeaderLines(lines).append(JoinMultipartBody(layout, parts, boundary));
+        std::string out = JoinHeaderLines(lines);
+        AppendMultipartBody(out, layout, parts, boundary);
+        return out;
     }
     return std::nullopt;
 }
@@ -166,8 +179,11 @@ std::string BuildAlternativeBody(std::string_view subject, std::string_view body
     const std::string subjectHtml = ConvertTextToHtml(subject, subjectFound, carrier);
     const bool eightBit = std::any_of(body.begin(), body.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
 
+    const std::string head = ToIso2022Jp(HTML_HEAD);
+    const std::string html = ConvertTextToHtml(body, found, carrier);
+    const std::string tail = ToIso2022Jp(HTML_TAIL);
     std::string out;
-    out.reserve(body.size() * 2 + 512);
+    out.reserve(body.size() + head.size() + subjectHtml.size() + html.size() + tail.size() + 512);
     out.append("--").append(boundary).append(CRLF);
     out.append("Content-Type: text/plain; charset=\"").append(plainCharset).append("\"").append(CRLF);
     out.append("Content-Transfer-Encoding: ").append(eightBit ? "8bit" : "7bit").append(CRLF);
@@ -178,15 +194,15 @@ std::string BuildAlternativeBody(std::string_view subject, std::string_view body
     out.append("Content-Type: text/html; charset=\"ISO-2022-JP\"").append(CRLF);
     out.append("Content-Transfer-Encoding: 7bit").append(CRLF);
     out.append(CRLF);
-    out.append(ToIso2022Jp(HTML_HEAD));
+    out.append(head);
     if (subjectFound) {
         out.append(ToIso2022Jp("Subject:"));
         out.append(subjectHtml);
         out.append(ToIso2022Jp("<BR>"));
         out.append(ToIso2022Jp("----------------------------------------<BR>"));
     }
-    out.append(ConvertTextToHtml(body, found, carrier));
-    out.append(ToIso2022Jp(HTML_TAIL));
+    out.append(html);
+    out.append(tail);
     out.append("--").append(boundary).append("--").append(CRLF);
     if (subjectFound) found = true;
     return out;
@@ -218,13 +234,7 @@ std::string JoinHeaderLines(const HeaderLines& lines) {
 }
 
 std::string JoinMultipartBody(const MultipartBody& layout, const PartList& parts, std::string_view boundary) {
-    size_t size = layout.preamble.size() + layout.epilogue.size() + boundary.size() + 8;
-    for (size_t i = 0; i < parts.size(); ++i) size += boundary.size() + 2 + layout.delimiterEnds[i].size() + parts[i].size();
     std::string out;
-    out.reserve(size);
-    out.append(layout.preamble);
-    for (size_t i = 0; i < parts.size(); ++i)
-        out.append("--").append(boundary).append(layout.delimiterEnds[i]).append(parts[i]);
-    out.append("--").append(boundary).append("--");
-    return out.append(layout.closed ? layout.epilogue : CRLF);
+    AppendMultipartBody(out, layout, parts, boundary);
+    return out;
 }

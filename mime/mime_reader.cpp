@@ -1,4 +1,5 @@
 #include "mime/mime_reader.h"
+#include "mime/ascii_case.h"
 
 namespace {
 
@@ -10,15 +11,6 @@ std::string_view SkipBlanks(std::string_view text) {
     size_t i = 0;
     while (i < text.size() && IsBlank(text[i])) ++i;
     return text.substr(i);
-}
-
-bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size()) return false;
-    for (size_t i = 0; i < prefix.size(); ++i) {
-        const auto a = static_cast<unsigned char>(text[i]), b = static_cast<unsigned char>(prefix[i]);
-        if ((a >= 'A' && a <= 'Z' ? a + 32 : a) != (b >= 'A' && b <= 'Z' ? b + 32 : b)) return false;
-    }
-    return true;
 }
 
 // A parameter value at the start of text: up to the closing quote when quoted (to the end

@@ -1,15 +1,7 @@
 #include "mime/transfer_encoding.h"
+#include "mime/ascii_case.h"
 
 namespace {
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        const auto x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
-        if ((x >= 'A' && x <= 'Z' ? x + 32 : x) != (y >= 'A' && y <= 'Z' ? y + 32 : y)) return false;
-    }
-    return true;
-}
 
 int Base64Value(unsigned char ch) {
     if (ch >= 'A' && ch <= 'Z') return ch - 'A';

@@ -1,15 +1,11 @@
-#include <cstdio>
+#include <sys/random.h>
 
 #include "platform/guid.h"
 
 // 128 random bits from the system's generator.
 bool CreateGuid(Guid& guid) {
-    FILE* random = std::fopen("/dev/urandom", "rb");
-    if (!random) return false;
     unsigned char bytes[16];
-    const bool ok = std::fread(bytes, 1, sizeof bytes, random) == sizeof bytes;
-    std::fclose(random);
-    if (!ok) return false;
+    if (getrandom(bytes, sizeof bytes, 0) != static_cast<ssize_t>(sizeof bytes)) return false;
     guid.data1 = static_cast<uint32_t>(bytes[0]) << 24 | static_cast<uint32_t>(bytes[1]) << 16 |
                  static_cast<uint32_t>(bytes[2]) << 8 | bytes[3];
     guid.data2 = static_cast<uint16_t>(bytes[4] << 8 | bytes[5]);

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string_view>
 
+#include "mime/ascii_case.h"
 #include "platform/ini_file.h"
 
 namespace {
@@ -17,15 +18,6 @@ std::string_view Trim(std::string_view text) {
     const size_t first = text.find_first_not_of(BLANKS);
     if (first == std::string_view::npos) return {};
     return text.substr(first, text.find_last_not_of(BLANKS) - first + 1);
-}
-
-bool SameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; };
-        if (lower(static_cast<unsigned char>(a[i])) != lower(static_cast<unsigned char>(b[i]))) return false;
-    }
-    return true;
 }
 
 std::optional<std::string> ReadFile(const std::string& path) {
@@ -85,11 +77,11 @@ Place Find(std::string_view text, std::string_view section, std::string_view key
             place.sectionEnd = line.next;
             if (trimmed.front() == ';') continue;
             const size_t eq = trimmed.find('=');
-            if (eq != std::string_view::npos && SameName(Trim(trimmed.substr(0, eq)), key)) {
+            if (eq != std::string_view::npos && EqualsIgnoringCase(Trim(trimmed.substr(0, eq)), key)) {
                 place.keyLine = line;
                 return place;
             }
-        } else if (name && SameName(*name, section)) {
+        } else if (name && EqualsIgnoringCase(*name, section)) {
             place.sectionFound = true;
             place.sectionEnd = line.next;
         }

@@ -1,0 +1,160 @@
+// RewriteMessage on the peers' corpus (shared/perf/gen_corpus.py) and on 2x and 4x scaled
+// copies of the attachment and many-parts messages. Besides Google Benchmark's own report it
+// prints one line per message in the peers' format, with the peak memory the rewrite took
+// beyond the message itself:
+//   glyphory MESSAGE BYTES runs=N MB/s=MEDIAN min=.. max=.. peak_extra=X.XXx
+//   glyphory_bench_rewrite CORPUS_DIR [benchmark options]
+#include <malloc.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <new>
+#include <string>
+#include <vector>
+
+#include <benchmark/benchmark.h>
+
+#include "bench/sample_text.h"
+#include "host/mail_host.h"
+#include "mime/message_rewriter.h"
+
+// Every allocation of the program counted, to tell the peak a rewrite needs.
+namespace {
+std::atomic<size_t> g_liveBytes{0};
+std::atomic<size_t> g_peakBytes{0};
+}  // namespace
+
+void* operator new(size_t size) {
+    void* p = std::malloc(size ? size : 1);
+    if (!p) throw std::bad_alloc();
+    const size_t live = g_liveBytes += malloc_usable_size(p);
+    size_t peak = g_peakBytes.load();
+    while (live > peak && !g_peakBytes.compare_exchange_weak(peak, live)) {
+    }
+    return p;
+}
+namespace {
+void Release(void* p) noexcept {
+    if (p) g_liveBytes -= malloc_usable_size(p);
+    std::free(p);
+}
+}  // namespace
+void operator delete(void* p) noexcept { Release(p); }
+void operator delete(void* p, size_t) noexcept { Release(p); }
+
+namespace {
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The message with every top-level part written times times.
+std::string Scaled(const std::string& message, int times) {
+    const HeaderAndBody split = SplitHeaderAndBody(message);
+    std::string boundary;
+    if (!GetMultipartBoundary(GetHeaderValue(SplitHeaderLines(split.header), "Content-Type"), boundary)) return message;
+    const MultipartBody body = SplitMultipartBody(split.body, boundary);
+    PartList parts;
+    MultipartBody layout = body;
+    layout.delimiterEnds.clear();
+    for (int t = 0; t < times; ++t) {
+        parts.insert(parts.end(), body.parts.begin(), body.parts.end());
+        layout.delimiterEnds.insert(layout.delimiterEnds.end(), body.delimiterEnds.begin(), body.delimiterEnds.end());
+    }
+    return std::string(split.header) + "\r\n" + JoinMultipartBody(layout, parts, boundary);
+}
+
+struct Message {
+    std::string name;
+    std::string text;
+    std::string subject;
+    double peakExtra = 0;
+};
+
+std::vector<Message>& Messages() {
+    static std::vector<Message> messages;
+    return messages;
+}
+
+void RewriteOne(benchmark::State& state, const Message* message) {
+    for (auto _ : state) {
+        bool changed = false;
+        benchmark::DoNotOptimize(RewriteMessage(message->text, message->subject, true, changed, CARRIER_DOCOMO));
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * message->text.size()));
+}
+
+// Prints the peers' line for each message from the medians Google Benchmark computed.
+class PeerLineReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            auto& rates = m_rates[run.run_name.function_name];
+            if (run.run_type == Run::RT_Iteration) rates.push_back(run.counters.at("bytes_per_second") / 1e6);
+            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") m_medians[run.run_name.function_name] = run.counters.at("bytes_per_second") / 1e6;
+        }
+    }
+    void Finalize() override {
+        ConsoleReporter::Finalize();
+        for (const Message& m : Messages()) {
+            const std::string key = "rewrite/" + m.name;
+            const auto& rates = m_rates[key];
+            if (rates.empty()) continue;
+            std::printf("glyphory %s %zu runs=%zu MB/s=%.1f min=%.1f max=%.1f peak_extra=%.2fx\n", m.name.c_str(),
+                        m.text.size(), rates.size(), m_medians[key], *std::min_element(rates.begin(), rates.end()),
+                        *std::max_element(rates.begin(), rates.end()), m.peakExtra);
+        }
+    }
+
+private:
+    std::map<std::string, std::vector<double>> m_rates;
+    std::map<std::string, double> m_medians;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s CORPUS_DIR [benchmark options]\n", argv[0]);
+        return 2;
+    }
+    BindBuiltinHost(g_hostApi);
+    FillDocomoMap(g_mapDocomo);
+    const std::string dir = argv[1];
+    for (const char* name : {"plain.eml", "nopicto.eml", "attach.eml", "manyparts.eml", "nested.eml"}) {
+        std::string text = ReadFile(dir + "/" + name);
+        if (text.empty()) {
+            std::fprintf(stderr, "%s/%s is missing: run shared/perf/gen_corpus.py %s\n", dir.c_str(), name, dir.c_str());
+            return 2;
+        }
+        Messages().push_back({name, std::move(text), "test", 0});
+    }
+    for (const int times : {2, 4})
+        for (const char* name : {"attach", "manyparts"}) {
+            const std::string& base = std::find_if(Messages().begin(), Messages().end(), [&](const Message& m) {
+                                          return m.name == std::string(name) + ".eml";
+                                      })->text;
+            Messages().push_back({std::string(name) + "-" + std::to_string(times) + "x.eml", Scaled(base, times), "test", 0});
+        }
+    for (Message& m : Messages()) {
+        const size_t before = g_liveBytes;
+        g_peakBytes = before;
+        bool changed = false;
+        { const std::string out = RewriteMessage(m.text, m.subject, true, changed, CARRIER_DOCOMO); }
+        m.peakExtra = static_cast<double>(g_peakBytes - before) / static_cast<double>(m.text.size());
+        benchmark::RegisterBenchmark(("rewrite/" + m.name).c_str(), RewriteOne, &m)->Unit(benchmark::kMillisecond);
+    }
+    argc -= 1;
+    argv[1] = argv[0];
+    benchmark::Initialize(&argc, argv + 1);
+    PeerLineReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    return 0;
+}
