@@ -16,11 +16,14 @@ add_library(Glyphory SHARED
     shell/exports.cpp
     shell/host_api_win.cpp
     shell/plugin_app.cpp
+    shell/settings_dialog.cpp
+    shell/framework/dialog.cpp
+    shell/framework/static_control.cpp
     shell/framework/win_app.cpp
     resources/Glyphory.rc
     ${plugin_def})
 set_target_properties(Glyphory PROPERTIES PREFIX "" OUTPUT_NAME Glyphory)
-target_link_libraries(Glyphory PRIVATE glyphory_core)
+target_link_libraries(Glyphory PRIVATE glyphory_core shell32 gdi32)
 target_link_options(Glyphory PRIVATE -Wl,--enable-stdcall-fixup -s)
 
 # The test hosts export the client's BKA_* names from their executable, as the client does.
@@ -70,6 +73,16 @@ add_executable(glyphory_wine_tests
 glyphory_host_exe(glyphory_wine_tests wine_tests)
 target_link_libraries(glyphory_wine_tests PRIVATE glyphory_core gtest version)
 add_dependencies(glyphory_wine_tests Glyphory)
+
+# The road of a message through a copy of the module loaded from drive C:, and the dialog.
+add_executable(glyphory_wine_command_tests
+    tests/wine/command_test.cpp
+    tests/wine/dialog_test.cpp
+    tests/wine/loaded_plugin.cpp
+    tests/wine/command_main.cpp)
+glyphory_host_exe(glyphory_wine_command_tests command_tests)
+target_link_libraries(glyphory_wine_command_tests PRIVATE gtest gdi32)
+add_dependencies(glyphory_wine_command_tests Glyphory)
 
 add_test(NAME dll_exports_and_imports
          COMMAND ${CMAKE_COMMAND} -DDLL=$<TARGET_FILE:Glyphory> -DOBJDUMP=${CMAKE_OBJDUMP}

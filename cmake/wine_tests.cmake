@@ -13,7 +13,7 @@ set(wine_env
     LANG=ja_JP.UTF-8
     LC_ALL=ja_JP.UTF-8)
 
-add_test(NAME wine_prefix COMMAND ${wine_loader} wineboot -i)
+add_test(NAME wine_prefix COMMAND bash ${PROJECT_SOURCE_DIR}/tests/wine/prepare_prefix.sh)
 # No server left to stop is no failure.
 add_test(NAME wine_stop COMMAND sh -c "wineserver -k; exit 0")
 set_tests_properties(wine_prefix PROPERTIES FIXTURES_SETUP wine TIMEOUT 600)
@@ -32,6 +32,12 @@ endfunction()
 set_tests_properties(wine_prefix wine_stop PROPERTIES ENVIRONMENT "${wine_env}")
 
 wine_test(wine_plugin COMMAND $<TARGET_FILE_NAME:glyphory_wine_tests>)
+
+# The dialog needs a display: a virtual one of its own.
+add_test(NAME wine_command_and_dialog
+         COMMAND xvfb-run -a -s "-screen 0 1024x768x24" ${wine_loader} $<TARGET_FILE_NAME:glyphory_wine_command_tests>
+         WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
+set_tests_properties(wine_command_and_dialog PROPERTIES ENVIRONMENT "${wine_env}" FIXTURES_REQUIRED wine TIMEOUT 300)
 
 # Binding: a host from 2.00.06 on, or with a version text of 8 or more characters, must
 # offer BKA_SetStatus; an older one need not. Every required name must be there.

@@ -22,6 +22,8 @@ public:
     // Writes "Auto Mode" only; a failed write leaves the file as it was and says nothing.
     void Save();
     [[nodiscard]] CarrierCode ClassifySender(std::string_view from) const;
+    // Runs the settings dialog; part of the Windows module only.
+    void ShowSetupDialog();
 
     bool m_bAutoMode = false;
     std::string m_strIniPath;  // empty: no settings file, the defaults hold

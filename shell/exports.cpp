@@ -10,6 +10,8 @@
 #include "render/pictograph_map.h"
 #include "render/sjis.h"
 #include "resources/resource.h"
+#include "shell/convert_command.h"
+#include "shell/host_api.h"
 #include "shell/plugin_app.h"
 
 namespace {
@@ -56,9 +58,23 @@ int32_t WINAPI BKC_OnStart() {
     return 0;
 }
 
-int32_t WINAPI BKC_OnMenuInit(HWND, HMENU, int32_t) { return 0; }
+// Adds the conversion command at the end of the fifth sub-menu of the main window's menu;
+// every call registers it anew.
+int32_t WINAPI BKC_OnMenuInit(HWND, HMENU menu, int32_t menuKind) {
+    if (menuKind != 0) return 0;
+    char text[1024] = {};
+    LoadStringA(g_hPluginInstance, IDS_MENU_TEXT, text, sizeof text);
+    const HMENU subMenu = GetSubMenu(menu, 4);
+    const int32_t command = g_hostApi.BKA_RegisterCommand("Information about this Command", 0, ConvertCurrentMail);
+    AppendMenuA(subMenu, 0, static_cast<UINT_PTR>(command), text);
+    g_hostApi.BKA_RegisterUICallback(command, ConvertCommandState);
+    return 0;
+}
 
-int32_t WINAPI BKC_OnOpenMail(LPCSTR) { return 0; }
+int32_t WINAPI BKC_OnOpenMail(LPCSTR) {
+    if (g_pSettings && g_pSettings->m_bAutoMode && IsConvertible()) ConvertCurrentMail(0, 0);
+    return 0;
+}
 
 int32_t WINAPI BKC_OnPlugInInfo(BkPlugInInfo* info) {
     LoadInfoField(IDS_PLUGIN_NAME, info->szPlugInName);
@@ -68,7 +84,10 @@ int32_t WINAPI BKC_OnPlugInInfo(BkPlugInInfo* info) {
     return 0;
 }
 
-int32_t WINAPI BKC_OnPlugInSetup(HWND) { return 1; }
+int32_t WINAPI BKC_OnPlugInSetup(HWND) {
+    if (g_pSettings) g_pSettings->ShowSetupDialog();
+    return 1;
+}
 
 int32_t WINAPI IgnoreNoArguments() { return 0; }
 int32_t WINAPI IgnoreOneArgument(intptr_t) { return 0; }

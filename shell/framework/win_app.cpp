@@ -11,6 +11,8 @@ CWinApp::~CWinApp() {
     if (g_pApp == this) g_pApp = nullptr;
 }
 
+HINSTANCE AfxGetResourceHandle() { return g_pApp ? g_pApp->m_hInstance : nullptr; }
+
 // The C runtime has constructed the module's globals, the application object among them,
 // before it calls this. A failed initialisation runs the exit step, shuts the framework down
 // (so the detach that follows runs nothing more) and fails the attach: LoadLibrary fails.

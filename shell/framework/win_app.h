@@ -18,3 +18,6 @@ public:
 
     HINSTANCE m_hInstance = nullptr;
 };
+
+// The module whose resources the dialogs and strings come from: the application's own.
+HINSTANCE AfxGetResourceHandle();

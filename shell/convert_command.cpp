@@ -1,0 +1,60 @@
+#include "shell/convert_command.h"
+
+#include <cstring>
+#include <string>
+
+#include "mime/message_rewriter.h"
+#include "settings/plugin_settings.h"
+
+namespace {
+
+constexpr int32_t HEADER_SIZE = 1024;
+constexpr int32_t MARKER_SIZE = 2048;
+
+// The header of the current message as the host writes it into buffer, which ends in NUL
+// however much the host wrote.
+template <int32_t Size>
+const char* ReadHeader(const char* name, char (&buffer)[Size]) {
+    std::memset(buffer, 0, Size);
+    g_hostApi.BKA_GetSpecifiedHeader(name, buffer, Size - 1);
+    buffer[Size - 1] = '\0';
+    return buffer;
+}
+
+CarrierCode ClassifyCurrentSender() {
+    char from[HEADER_SIZE];
+    ReadHeader("From", from);
+    return g_pSettings ? g_pSettings->ClassifySender(from) : CARRIER_NONE;
+}
+
+}  // namespace
+
+bool IsConvertible() {
+    char marker[MARKER_SIZE];
+    if (std::memcmp(ReadHeader(MARKER_HEADER, marker), "true", 5) == 0) return false;
+    return ClassifyCurrentSender() != CARRIER_NONE;
+}
+
+uint32_t BKAPI ConvertCommandState(intptr_t, intptr_t) {
+    try {
+        return IsConvertible() ? 0 : 1;
+    } catch (...) {
+        return 1;
+    }
+}
+
+void BKAPI ConvertCurrentMail(intptr_t, intptr_t) {
+    try {
+        const CarrierCode carrier = ClassifyCurrentSender();
+        char subject[HEADER_SIZE];
+        ReadHeader("Subject", subject);
+        const char* source = g_hostApi.BKA_GetSource(nullptr);
+        if (!source) return;
+        const std::string copy(source);
+        bool changed = false;
+        const std::string rewritten = RewriteMessage(copy, subject, true, changed, carrier);
+        if (changed) g_hostApi.BKA_SetSource(nullptr, rewritten.c_str());
+    } catch (...) {
+        // Out of memory on a huge message: the host's message stays as it was.
+    }
+}

@@ -1,0 +1,16 @@
+// The conversion command: the menu item's availability, the conversion of the message on
+// display, and the automatic conversion when a message is opened.
+#pragma once
+
+#include <cstdint>
+
+#include "shell/host_api.h"
+
+// The current message has no marker "true" and its sender is one of a carrier's.
+[[nodiscard]] bool IsConvertible();
+
+// The state callback of the menu item: 0 available, 1 not.
+uint32_t BKAPI ConvertCommandState(intptr_t, intptr_t);
+
+// The command callback: rewrites the current message and hands it back when it changed.
+void BKAPI ConvertCurrentMail(intptr_t, intptr_t);

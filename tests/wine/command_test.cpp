@@ -1,0 +1,156 @@
+// The conversion command as the mail client drives it: menu, state callback, automatic
+// conversion on opening, and the settings file beside the module deciding who qualifies.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "host/mail_host.h"
+#include "tests/wine/loaded_plugin.h"
+
+namespace {
+
+using MenuInitProc = int32_t(WINAPI*)(HWND, HMENU, int32_t);
+using OpenMailProc = int32_t(WINAPI*)(LPCSTR);
+
+const char DOCOMO_INI[] = "[Config]\r\nAuto Mode=true\r\nDocomo List=docomo.ne.jp\r\n";
+
+std::string DocomoMail(const std::string& extraHeader = "") {
+    return "From: Hanako <hanako@docomo.ne.jp>\r\nSubject: sun\r\n" + extraHeader +
+           "Content-Type: text/plain; charset=\"Shift_JIS\"\r\n\r\nA\xF8\x9F" "B\r\n";
+}
+
+// Opens the message as the client does when the user selects it.
+void Open(const LoadedPlugin& plugin, const std::string& message) {
+    TheMailHost().SetCurrentMessage(message);
+    plugin.Export<OpenMailProc>("BKC_OnOpenMail")(nullptr);
+}
+
+// The state callback the plug-in registered last.
+uint32_t CommandState() {
+    const auto& commands = TheMailHost().Commands();
+    return commands.empty() || !commands.back().state ? 99 : commands.back().state(0, 0);
+}
+
+class Command : public ::testing::Test {
+protected:
+    // A main window menu of five sub-menus, as the client's; the plug-in's item goes into the fifth.
+    void SetUp() override {
+        menu = CreateMenu();
+        for (int i = 0; i < 5; ++i) {
+            const HMENU sub = CreatePopupMenu();
+            AppendMenuA(sub, MF_STRING, 100 + i, "host item");
+            AppendMenuA(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(sub), "menu");
+        }
+    }
+    void TearDown() override { DestroyMenu(menu); }
+    HMENU menu = nullptr;
+};
+
+TEST_F(Command, MenuKindZeroGetsTheItemAtTheEndOfTheFifthSubMenu) {
+    LoadedPlugin plugin(DOCOMO_INI, {"docomo\\F89F.gif"});
+    ASSERT_NE(plugin.Module(), nullptr);
+    const size_t before = TheMailHost().Commands().size();
+    EXPECT_EQ(plugin.Export<MenuInitProc>("BKC_OnMenuInit")(nullptr, menu, 1), 0);
+    EXPECT_EQ(TheMailHost().Commands().size(), before);
+    EXPECT_EQ(GetMenuItemCount(GetSubMenu(menu, 4)), 1);
+
+    EXPECT_EQ(plugin.Export<MenuInitProc>("BKC_OnMenuInit")(nullptr, menu, 0), 0);
+    ASSERT_EQ(TheMailHost().Commands().size(), before + 1);
+    const RegisteredCommand& command = TheMailHost().Commands().back();
+    EXPECT_EQ(command.description, "Information about this Command");
+    EXPECT_EQ(command.menuKind, 0);
+    EXPECT_NE(command.state, nullptr);
+    const HMENU sub = GetSubMenu(menu, 4);
+    ASSERT_EQ(GetMenuItemCount(sub), 2);
+    char text[256] = {};
+    GetMenuStringA(sub, 1, text, sizeof text, MF_BYPOSITION);
+    EXPECT_EQ(std::string(text), Cp932("携帯用絵文字表示HTML作成"));
+    EXPECT_EQ(GetMenuItemID(sub, 1), static_cast<UINT>(MailHost::FIRST_COMMAND_ID + before));
+    EXPECT_EQ(GetMenuItemCount(GetSubMenu(menu, 3)), 1);
+
+    // Every call registers and appends anew; the command converts the current message.
+    plugin.Export<MenuInitProc>("BKC_OnMenuInit")(nullptr, menu, 0);
+    EXPECT_EQ(GetMenuItemCount(sub), 3);
+    TheMailHost().SetCurrentMessage(DocomoMail());
+    EXPECT_EQ(CommandState(), 0u);
+    TheMailHost().Commands().back().command(0, 0);
+    EXPECT_EQ(TheMailHost().SetSourceCalls(), 1);
+    EXPECT_EQ(CommandState(), 1u);  // converted: the marker is there now
+}
+
+TEST_F(Command, OpeningConvertsADocomoMessageOnce) {
+    LoadedPlugin plugin(DOCOMO_INI, {"docomo\\F89F.gif", "docomo\\f8a0.gif"});
+    ASSERT_NE(plugin.Module(), nullptr);
+    Open(plugin, DocomoMail());
+    ASSERT_EQ(TheMailHost().SetSourceCalls(), 1);
+    const std::string result = TheMailHost().CurrentSource();
+    const size_t at = result.find("boundary=\"") + 10;
+    const std::string boundary = result.substr(at, 64);
+    EXPECT_EQ(result,
+              "From: Hanako <hanako@docomo.ne.jp>\r\nSubject: sun\r\nCreateZaverGlyphory: true\r\n"
+              "Content-Type: multipart/alternative; boundary=\"" + boundary + "\"\r\n\r\n"
+              "--" + boundary + "\r\nContent-Type: text/plain; charset=\"Shift_JIS\"\r\nContent-Transfer-Encoding: 8bit\r\n\r\n"
+              "A\xF8\x9F" "B\r\n\r\n\r\n"
+              "--" + boundary + "\r\nContent-Type: text/html; charset=\"ISO-2022-JP\"\r\nContent-Transfer-Encoding: 7bit\r\n\r\n"
+              "<HTML>\r\n<BODY>\r\n<FONT  face=\"\x1B$B#M#S\x1B(B \x1B$B%4%7%C%/\x1B(B\" size=\"2\">A" +
+                  plugin.Tag("docomo", "F89F.gif") + "B<BR>\r\n</FONT>\r\n</BODY>\r\n</HTML>\r\n--" + boundary + "--\r\n");
+    EXPECT_EQ(boundary.substr(0, 9), "--------_");
+
+    // Opened again, the marker keeps it as it is.
+    Open(plugin, result);
+    EXPECT_EQ(TheMailHost().SetSourceCalls(), 0);
+}
+
+TEST_F(Command, TheMarkerTrueExactlyKeepsAMessageAlone) {
+    LoadedPlugin plugin(DOCOMO_INI, {"docomo\\F89F.gif"});
+    plugin.Export<MenuInitProc>("BKC_OnMenuInit")(nullptr, menu, 0);
+    Open(plugin, DocomoMail("CreateZaverGlyphory: true\r\n"));
+    EXPECT_EQ(CommandState(), 1u);
+    EXPECT_EQ(TheMailHost().SetSourceCalls(), 0);
+    for (const char* other : {"TRUE", "true2", "yes"}) {
+        Open(plugin, DocomoMail(std::string("CreateZaverGlyphory: ") + other + "\r\n"));
+        EXPECT_EQ(TheMailHost().SetSourceCalls(), 1) << other;
+        EXPECT_NE(TheMailHost().CurrentSource().find("CreateZaverGlyphory: true\r\n"), std::string::npos);
+    }
+}
+
+TEST_F(Command, SendersOfNoCarrierAndAutoModeOffChangeNothing) {
+    {
+        LoadedPlugin plugin(DOCOMO_INI, {"docomo\\F89F.gif"});
+        plugin.Export<MenuInitProc>("BKC_OnMenuInit")(nullptr, menu, 0);
+        Open(plugin, "From: someone@example.com\r\nContent-Type: text/plain\r\n\r\n\xF8\x9F\r\n");
+        EXPECT_EQ(CommandState(), 1u);
+        EXPECT_EQ(TheMailHost().SetSourceCalls(), 0);
+        // Qualifying, but neither text nor multipart: nothing to hand back.
+        Open(plugin, "From: a@docomo.ne.jp\r\nContent-Type: text/html\r\n\r\n\xF8\x9F\r\n");
+        EXPECT_EQ(CommandState(), 0u);
+        EXPECT_EQ(TheMailHost().SetSourceCalls(), 0);
+    }
+    LoadedPlugin plugin("[Config]\r\nAuto Mode=false\r\nDocomo List=docomo.ne.jp\r\n", {"docomo\\F89F.gif"});
+    Open(plugin, DocomoMail());
+    EXPECT_EQ(TheMailHost().SetSourceCalls(), 0);
+}
+
+TEST_F(Command, WithoutSettingsFileOnlyAuMailQualifiesAndNothingIsAutomatic) {
+    LoadedPlugin plugin(nullptr, {"au\\F660.gif"});
+    plugin.Export<MenuInitProc>("BKC_OnMenuInit")(nullptr, menu, 0);
+    Open(plugin, "From: a@ezweb.ne.jp\r\nContent-Type: text/plain\r\n\r\n\x1B$B\x75\x41\x1B(B\r\n");
+    EXPECT_EQ(CommandState(), 0u);
+    EXPECT_EQ(TheMailHost().SetSourceCalls(), 0);
+    TheMailHost().Commands().back().command(0, 0);
+    EXPECT_NE(TheMailHost().CurrentSource().find(plugin.Tag("au", "F660.gif")), std::string::npos);
+    TheMailHost().SetCurrentMessage(DocomoMail());
+    EXPECT_EQ(CommandState(), 1u);
+}
+
+TEST_F(Command, ASoftbankWildcardMakesEveryUnmarkedMessageQualify) {
+    LoadedPlugin plugin("[Config]\r\nAuto Mode=true\r\nAU List=\r\nSoftbank List=*\r\n", {"softbank\\F941.gif"});
+    plugin.Export<MenuInitProc>("BKC_OnMenuInit")(nullptr, menu, 0);
+    Open(plugin, "From: anyone@example.com\r\nContent-Type: text/plain\r\n\r\nx\xF9\x41\r\n");
+    EXPECT_EQ(TheMailHost().SetSourceCalls(), 1);
+    EXPECT_NE(TheMailHost().CurrentSource().find(plugin.Tag("softbank", "F941.gif")), std::string::npos);
+    TheMailHost().SetCurrentMessage("From: x@y\r\nContent-Type: text/plain\r\n\r\nno pictograph\r\n");
+    EXPECT_EQ(CommandState(), 0u);
+}
+
+}  // namespace
