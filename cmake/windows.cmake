@@ -69,6 +69,7 @@ add_executable(glyphory_wine_tests
     tests/wine/plugin_test.cpp
     tests/wine/ini_file_test.cpp
     tests/wine/dir_scan_test.cpp
+    tests/wine/loaded_plugin.cpp
     tests/wine/wine_main.cpp)
 glyphory_host_exe(glyphory_wine_tests wine_tests)
 target_link_libraries(glyphory_wine_tests PRIVATE glyphory_core gtest version)

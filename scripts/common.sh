@@ -25,3 +25,16 @@ cross_build() {  # cross_build ARCH [cmake options...]
     configure_and_build "$build/win-$arch" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw.cmake" \
         -DGLYPHORY_MINGW_ARCH="$arch" "$@"
 }
+
+# use_wine: builds the Windows module this machine can run and sets up Wine for it, with a
+# Japanese locale; sets dir (the build folder) and loader.
+use_wine() {
+    local arch
+    arch=$(wine_arch)
+    cross_build "$arch"
+    dir=$build/win-$arch
+    loader=/usr/lib/wine/wine
+    [[ $arch == x86_64 ]] && loader=/usr/lib/wine/wine64
+    export WINEPREFIX=$dir/wineprefix WINELOADER=$loader WINEDLLOVERRIDES=mscoree,mshtml= WINEDEBUG=-all
+    export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
+}

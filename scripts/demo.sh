@@ -5,12 +5,7 @@ set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 bash "$root/scripts/setup.sh"
 mkdir -p "$build"
-arch=$(wine_arch)
-cross_build "$arch"
-dir=$build/win-$arch
-loader=/usr/lib/wine/wine; [[ $arch == x86_64 ]] && loader=/usr/lib/wine/wine64
-export WINEPREFIX=$dir/wineprefix WINELOADER=$loader WINEDLLOVERRIDES=mscoree,mshtml= WINEDEBUG=-all
-export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
+use_wine
 cd "$dir"
 rc=0
 "$loader" host_probe_full.exe 2.75.00 Glyphory.dll || rc=$?

@@ -5,13 +5,9 @@ set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 bash "$root/scripts/setup.sh"
 mkdir -p "$build"
-arch=$(wine_arch)
-cross_build "$arch"
-dir=$build/win-$arch
+use_wine
 ctest --test-dir "$dir" -R wine_prefix >/dev/null
-loader=/usr/lib/wine/wine; [[ $arch == x86_64 ]] && loader=/usr/lib/wine/wine64
-export WINEPREFIX=$dir/wineprefix WINELOADER=$loader WINEDLLOVERRIDES=mscoree,mshtml= WINEDEBUG=-all
-export LANG=ja_JP.UTF-8 GLYPHORY_DIALOG_SCREENSHOT='C:\dialog.bmp'
+export GLYPHORY_DIALOG_SCREENSHOT='C:\dialog.bmp'
 (cd "$dir" && xvfb-run -a -s "-screen 0 1024x768x24" "$loader" glyphory_wine_command_tests.exe \
     --gtest_filter='SettingsDialog.OpensWith*' >/dev/null)
 wineserver -k || true

@@ -3,7 +3,6 @@
 
 #include <windows.h>
 
-#include <string>
 
 HMODULE Plugin();
 
@@ -12,6 +11,3 @@ template <typename Proc>
 Proc PluginExport(const char* name) {
     return reinterpret_cast<Proc>(reinterpret_cast<void*>(GetProcAddress(Plugin(), name)));
 }
-
-// The UTF-8 text in code page 932, as the plug-in's strings read under a Japanese locale.
-std::string Cp932(const char* utf8);

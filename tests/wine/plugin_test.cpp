@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/wine/loaded_plugin.h"
 #include "tests/wine/plugin.h"
 
 namespace {

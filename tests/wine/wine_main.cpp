@@ -9,14 +9,6 @@ HMODULE Plugin() {
     return plugin;
 }
 
-std::string Cp932(const char* utf8) {
-    wchar_t wide[1024];
-    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, wide, 1024);
-    char out[2048];
-    WideCharToMultiByte(932, 0, wide, n, out, sizeof out, nullptr, nullptr);
-    return out;
-}
-
 int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
     if (!Plugin()) {
