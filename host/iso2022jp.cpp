@@ -4,6 +4,7 @@
 #include "host/iso2022jp.h"
 
 #include <algorithm>
+#include <array>
 
 
 #include "render/sjis.h"
@@ -26,7 +27,7 @@ unsigned char SjisLeadOfRow(unsigned char row) {
 
 // The first of the two JIS rows a Shift-JIS lead byte stands for; 0 when the lead byte has
 // no 7-bit form (0xEB-0xEE, 0xF0-0xF2, 0xF5, 0xF8-0xFC).
-unsigned char FirstRowOfSjisLead(unsigned char lead) {
+constexpr unsigned char FirstRowOfSjisLead(unsigned char lead) {
     if (lead >= 0x81 && lead <= 0x9F) return static_cast<unsigned char>((lead - 0x70) * 2 - 1);
     if ((lead >= 0xE0 && lead <= 0xEA) || lead == 0xEF)
         return static_cast<unsigned char>((lead - 0xB0) * 2 - 1);
@@ -147,8 +148,11 @@ std::string EncodeIso2022Jp(std::string_view sjis, std::string reuse) {
     Writer out(std::move(reuse), n + n / 8 + 2 * ESCAPE_SIZE);
     char*& o = out.At();
     Charset charset = Charset::Ascii;
-    unsigned char firstRow[256];
-    for (int lead = 0; lead < 256; ++lead) firstRow[lead] = FirstRowOfSjisLead(static_cast<unsigned char>(lead));
+    static constexpr std::array<unsigned char, 256> firstRow = [] {
+        std::array<unsigned char, 256> rows{};
+        for (int lead = 0; lead < 256; ++lead) rows[lead] = FirstRowOfSjisLead(static_cast<unsigned char>(lead));
+        return rows;
+    }();
     const auto jisRow = [&](size_t at) -> unsigned char {
         return at + 1 < n && IsSjisTrailByte(s[at + 1]) ? firstRow[s[at]] : 0;
     };

@@ -30,6 +30,11 @@ void PictographMap::Store(uint16_t code, std::string tag) {
     m_index->firstBytes[code >> 8] = true;
 }
 
+const bool* PictographMap::FirstBytes() const {
+    static constexpr bool none[0x100] = {};
+    return m_index ? m_index->firstBytes : none;
+}
+
 const std::map<uint16_t, std::string>& PictographMap::Tags() const {
     static const std::map<uint16_t, std::string> none;
     return m_index ? m_index->tags : none;

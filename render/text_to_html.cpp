@@ -1,12 +1,14 @@
 #include "render/text_to_html.h"
 
+#include <array>
+
 #include "render/byte_sink.h"
 #include "render/sjis.h"
 #include "shell/host_api.h"
 
 namespace {
 
-bool IsMarkupByte(unsigned char ch) { return ch == '&' || ch == '<' || ch == '>' || ch == '"'; }
+constexpr bool IsMarkupByte(unsigned char ch) { return ch == '&' || ch == '<' || ch == '>' || ch == '"'; }
 
 const char* EscapeOf(unsigned char ch) {
     switch (ch) {
@@ -33,13 +35,14 @@ const PictographMap& SelectPictographMap(CarrierCode carrier) {
 // happen need a look: the walk skips to the next such byte and settles whether it starts a
 // character by the run of lead bytes before it (they pair up from the last known start).
 std::string RenderSjisAsHtml(std::string_view sjis, const PictographMap& map, bool& found) {
+    static constexpr std::array<bool, 256> special = [] {
+        std::array<bool, 256> bytes{};
+        for (int ch = 0; ch < 256; ++ch) bytes[ch] = ch == '\r' || IsMarkupByte(static_cast<unsigned char>(ch));
+        return bytes;
+    }();
+    const bool* const startsCode = map.FirstBytes();
     bool marked[256];
-    unsigned char startsCode[256];
-    for (int ch = 0; ch < 256; ++ch) {
-        const auto b = static_cast<unsigned char>(ch);
-        startsCode[ch] = map.StartsSomeCode(b);
-        marked[ch] = startsCode[ch] || b == '\r' || IsMarkupByte(b);
-    }
+    for (int ch = 0; ch < 256; ++ch) marked[ch] = special[ch] | startsCode[ch];
     const auto* const s = reinterpret_cast<const unsigned char*>(sjis.data());
     const size_t n = sjis.size();
     // Room for every byte that may start a code to become a tag: reserved, not touched, so a
