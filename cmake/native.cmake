@@ -11,9 +11,18 @@ add_executable(glyphory_unit_tests
     tests/unit/pictograph_map_test.cpp
     tests/unit/text_to_html_test.cpp
     tests/unit/mime_reader_test.cpp
-    tests/unit/message_rewriter_test.cpp)
+    tests/unit/message_rewriter_test.cpp
+    tests/unit/pictograph_set_test.cpp)
 target_link_libraries(glyphory_unit_tests PRIVATE glyphory_core glyphory_host GTest::gtest_main)
-gtest_discover_tests(glyphory_unit_tests DISCOVERY_TIMEOUT 60)
+
+set(GLYPHORY_PICTOGRAPHS "" CACHE PATH "the generated image folders (au, softbank, docomo)")
+set(unit_env)
+if(GLYPHORY_PICTOGRAPHS)
+    set(unit_env "GLYPHORY_PICTOGRAPHS=${GLYPHORY_PICTOGRAPHS}")
+    add_test(NAME pictographs_decode COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/tools/check_pictographs.py
+                                            ${GLYPHORY_PICTOGRAPHS})
+endif()
+gtest_discover_tests(glyphory_unit_tests DISCOVERY_TIMEOUT 60 PROPERTIES ENVIRONMENT "${unit_env}")
 
 # Benchmarks (Google Benchmark); not run by the tests.
 find_package(benchmark REQUIRED)

@@ -79,11 +79,17 @@ add_dependencies(glyphory_wine_tests Glyphory)
 add_executable(glyphory_wine_command_tests
     tests/wine/command_test.cpp
     tests/wine/dialog_test.cpp
+    tests/wine/bundle_test.cpp
     tests/wine/loaded_plugin.cpp
     tests/wine/command_main.cpp)
 glyphory_host_exe(glyphory_wine_command_tests command_tests)
 target_link_libraries(glyphory_wine_command_tests PRIVATE gtest gdi32)
 add_dependencies(glyphory_wine_command_tests Glyphory)
+
+set(GLYPHORY_PICTOGRAPHS "" CACHE PATH "the generated image folders (au, softbank, docomo)")
+if(GLYPHORY_PICTOGRAPHS)
+    include(cmake/bundle.cmake)
+endif()
 
 add_test(NAME dll_exports_and_imports
          COMMAND ${CMAKE_COMMAND} -DDLL=$<TARGET_FILE:Glyphory> -DOBJDUMP=${CMAKE_OBJDUMP}

@@ -37,7 +37,11 @@ wine_test(wine_plugin COMMAND $<TARGET_FILE_NAME:glyphory_wine_tests>)
 add_test(NAME wine_command_and_dialog
          COMMAND xvfb-run -a -s "-screen 0 1024x768x24" ${wine_loader} $<TARGET_FILE_NAME:glyphory_wine_command_tests>
          WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
-set_tests_properties(wine_command_and_dialog PROPERTIES ENVIRONMENT "${wine_env}" FIXTURES_REQUIRED wine TIMEOUT 300)
+set(command_env ${wine_env})
+if(GLYPHORY_PICTOGRAPHS)
+    list(APPEND command_env "GLYPHORY_BUNDLE=${CMAKE_BINARY_DIR}/bundle")
+endif()
+set_tests_properties(wine_command_and_dialog PROPERTIES ENVIRONMENT "${command_env}" FIXTURES_REQUIRED wine TIMEOUT 300)
 
 # Binding: a host from 2.00.06 on, or with a version text of 8 or more characters, must
 # offer BKA_SetStatus; an older one need not. Every required name must be there.

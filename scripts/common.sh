@@ -10,11 +10,21 @@ wine_arch() {
     if /usr/lib/wine/wine --version >/dev/null 2>&1; then echo i686; else echo x86_64; fi
 }
 
+# The pictograph images, drawn once into the build folder (again when the generator changes).
+pictographs=$build/pictographs
+make_pictographs() {
+    if [[ ! -f $pictographs/counts.txt || $root/tools/make_pictographs.py -nt $pictographs/counts.txt ]]; then
+        rm -rf "$pictographs"
+        /usr/bin/python3 "$root/tools/make_pictographs.py" "$pictographs" | cut -c1-200
+    fi
+}
+
 # configure_and_build DIR [cmake options...]
 configure_and_build() {
     local dir=$1
     shift
-    cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=Release -DCMAKE_COMPILE_WARNING_AS_ERROR=ON "$@" >"$dir.configure.log" 2>&1 ||
+    cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=Release -DCMAKE_COMPILE_WARNING_AS_ERROR=ON \
+        -DGLYPHORY_PICTOGRAPHS="$pictographs" "$@" >"$dir.configure.log" 2>&1 ||
         { cat "$dir.configure.log"; return 1; }
     cmake --build "$dir" -j "$jobs" >"$dir.build.log" 2>&1 || { tail -n 60 "$dir.build.log"; return 1; }
 }

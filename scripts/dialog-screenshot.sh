@@ -5,6 +5,7 @@ set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 bash "$root/scripts/setup.sh"
 mkdir -p "$build"
+make_pictographs
 use_wine
 ctest --test-dir "$dir" -R wine_prefix >/dev/null
 export GLYPHORY_DIALOG_SCREENSHOT='C:\dialog.bmp'

@@ -5,6 +5,7 @@ set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 bash "$root/scripts/setup.sh"
 mkdir -p "$build"
+make_pictographs
 
 passed=0
 failed=0
