@@ -15,7 +15,6 @@ add_executable(glyphory_unit_tests
     tests/unit/pictograph_set_test.cpp)
 target_link_libraries(glyphory_unit_tests PRIVATE glyphory_core glyphory_host GTest::gtest_main)
 
-set(GLYPHORY_PICTOGRAPHS "" CACHE PATH "the generated image folders (au, softbank, docomo)")
 set(unit_env)
 if(GLYPHORY_PICTOGRAPHS)
     set(unit_env "GLYPHORY_PICTOGRAPHS=${GLYPHORY_PICTOGRAPHS}")
@@ -30,3 +29,16 @@ add_executable(glyphory_bench bench/render_bench.cpp)
 target_link_libraries(glyphory_bench PRIVATE glyphory_core glyphory_host benchmark::benchmark)
 add_executable(glyphory_bench_rewrite bench/rewrite_bench.cpp)
 target_link_libraries(glyphory_bench_rewrite PRIVATE glyphory_core glyphory_host benchmark::benchmark)
+
+# The glyphory command end to end: its own behaviour, real carrier mail (skipped, saying so,
+# when shared/ is absent) and its previews in a real browser.
+if(GLYPHORY_PICTOGRAPHS)
+    add_test(NAME cli COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/tests/cli/cli_test.py
+                              $<TARGET_FILE:glyphory> ${GLYPHORY_PICTOGRAPHS})
+    add_test(NAME cli_real_carrier_mail COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/tests/cli/fixtures_test.py
+             $<TARGET_FILE:glyphory> ${GLYPHORY_PICTOGRAPHS} ${PROJECT_SOURCE_DIR}/../shared/fixtures/jpmobile+jpmobile)
+    set_tests_properties(cli_real_carrier_mail PROPERTIES SKIP_RETURN_CODE 77)
+    add_test(NAME preview_in_chromium COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/tests/cli/browser_test.py
+             $<TARGET_FILE:glyphory> ${GLYPHORY_PICTOGRAPHS} ${PROJECT_SOURCE_DIR}/samples)
+    set_tests_properties(preview_in_chromium PROPERTIES TIMEOUT 300)
+endif()

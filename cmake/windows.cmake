@@ -63,6 +63,8 @@ endforeach()
 glyphory_host_exe(host_probe_full full)
 glyphory_host_exe(host_probe_no_setstatus no_setstatus BKA_SetStatus)
 glyphory_host_exe(host_probe_no_mimeheader no_mimeheader BKA_MIMEHeader)
+add_executable(host_convert host/test_host/convert.cpp)
+glyphory_host_exe(host_convert convert)
 
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 add_executable(glyphory_wine_tests
@@ -86,7 +88,6 @@ glyphory_host_exe(glyphory_wine_command_tests command_tests)
 target_link_libraries(glyphory_wine_command_tests PRIVATE gtest gdi32)
 add_dependencies(glyphory_wine_command_tests Glyphory)
 
-set(GLYPHORY_PICTOGRAPHS "" CACHE PATH "the generated image folders (au, softbank, docomo)")
 if(GLYPHORY_PICTOGRAPHS)
     include(cmake/bundle.cmake)
 endif()

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "host/encoded_words.h"
 #include "host/iso2022jp.h"
 
 namespace {
@@ -56,7 +57,8 @@ int32_t MailHost::RegisterUICallback(int32_t commandId, BkStateProc state) {
 
 int32_t MailHost::GetSpecifiedHeader(const char* name, char* buffer, int32_t size) const {
     if (!buffer || size <= 0) return 0;
-    const std::string value = name ? FindHeaderField(m_source, name) : std::string();
+    // Shown as a mail client shows it: encoded words decoded to the bytes they carry.
+    const std::string value = name ? DecodeEncodedWords(FindHeaderField(m_source, name)) : std::string();
     const size_t len = std::min(value.size(), static_cast<size_t>(size) - 1);
     std::memcpy(buffer, value.data(), len);
     buffer[len] = '\0';

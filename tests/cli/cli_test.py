@@ -1,0 +1,113 @@
+#!/usr/bin/python3
+"""The glyphory command as a user runs it: arguments, files, line ends, what it says.
+Usage: cli_test.py GLYPHORY IMAGES_DIR"""
+import os
+import subprocess
+import sys
+import tempfile
+import unittest
+
+CLI, IMAGES = sys.argv[1], sys.argv[2]
+DOCOMO = (b"From: hanako@docomo.ne.jp\nSubject: =?Shift_JIS?B?+J8=?=\nContent-Type: text/plain; charset=Shift_JIS\n\n"
+          b"A\xf8\x9fB\n")
+
+
+def run(*args, stdin=b""):
+    return subprocess.run([CLI, *args], input=stdin, capture_output=True)
+
+
+class Cli(unittest.TestCase):
+    def setUp(self):
+        self.dir = tempfile.TemporaryDirectory()
+        self.addCleanup(self.dir.cleanup)
+
+    def path(self, name, content=None):
+        p = os.path.join(self.dir.name, name)
+        if content is not None:
+            with open(p, "wb") as f:
+                f.write(content)
+        return p
+
+    def read(self, name):
+        with open(self.path(name), "rb") as f:
+            return f.read()
+
+    def test_lf_only_file_comes_back_with_lf_only(self):
+        r = run("convert", "--images", IMAGES, self.path("m.eml", DOCOMO), "-o", self.path("out.eml"))
+        self.assertEqual(r.returncode, 0, r.stderr)
+        out = self.read("out.eml")
+        self.assertNotIn(b"\r", out)
+        self.assertIn(b"docomo/F89F.gif", out)
+        self.assertIn(b"Subject:<img", out)  # the encoded-word Subject was decoded for the plug-in
+        self.assertIn(b"\n\nA\xf8\x9fB\n\n\n", out)  # the text part as it came
+        self.assertIn(b"converted (docomo, 2 pictographs replaced)", r.stderr)
+
+    def test_mixed_line_ends_are_taken_as_they_are(self):
+        mixed = DOCOMO.replace(b"Subject", b"X: 1\r\nSubject")
+        r = run("convert", "--images", IMAGES, self.path("m.eml", mixed), "-o", self.path("out.eml"))
+        self.assertEqual(r.returncode, 0)
+        self.assertEqual(self.read("out.eml"), mixed)  # no CR LF CR LF: header lines only, no type
+        self.assertIn(b"not a text message", r.stderr)
+
+    def test_nul_byte_leaves_the_message_alone(self):
+        data = DOCOMO + b"\0tail"
+        r = run("convert", "--images", IMAGES, self.path("m.eml", data), "-o", self.path("out.eml"))
+        self.assertEqual(r.returncode, 0)
+        self.assertEqual(self.read("out.eml"), data)
+        self.assertIn(b"NUL byte", r.stderr)
+
+    def test_reasons_for_leaving_a_message_alone(self):
+        other = DOCOMO.replace(b"docomo.ne.jp", b"example.com")
+        r = run("convert", "--images", IMAGES, self.path("a.eml", other), "-o", self.path("out.eml"))
+        self.assertIn(b"no carrier", r.stderr)
+        self.assertEqual(self.read("out.eml"), other)
+        r = run("convert", "--images", IMAGES, "--force", self.path("a.eml"), "-o", self.path("out.eml"))
+        self.assertIn(b"marked as converted", r.stderr)  # AU's map has no F89F
+        r = run("convert", "--images", IMAGES, "--carrier", "docomo", self.path("a.eml"), "-o", self.path("out.eml"))
+        self.assertIn(b"converted (docomo", r.stderr)
+        r = run("convert", "--images", IMAGES, self.path("out.eml"), "-o", self.path("again.eml"))
+        self.assertIn(b"already converted", r.stderr)
+        self.assertEqual(self.read("again.eml"), self.read("out.eml"))
+
+    def test_in_place_keeps_the_original(self):
+        p = self.path("m.eml", DOCOMO)
+        self.assertEqual(run("convert", "--images", IMAGES, p, "--in-place").returncode, 0)
+        self.assertEqual(self.read("m.eml~"), DOCOMO)
+        self.assertIn(b"CreateZaverGlyphory: true", self.read("m.eml"))
+        self.assertEqual(sorted(os.listdir(self.dir.name)), ["m.eml", "m.eml~"])
+
+    def test_standard_input_and_output(self):
+        r = run("convert", "--images", IMAGES, "-", "-o", "-", stdin=DOCOMO)
+        self.assertEqual(r.returncode, 0)
+        self.assertIn(b"docomo/F89F.gif", r.stdout)
+
+    def test_failures_are_said_and_leave_nothing_half_written(self):
+        r = run("convert", self.path("missing.eml"), "-o", self.path("out.eml"))
+        self.assertEqual(r.returncode, 1)
+        self.assertIn(b"cannot read", r.stderr)
+        r = run("convert", self.path("m.eml", DOCOMO), "-o", os.path.join(self.dir.name, "no", "out.eml"))
+        self.assertEqual(r.returncode, 1)
+        self.assertIn(b"cannot write", r.stderr)
+        self.assertEqual(sorted(os.listdir(self.dir.name)), ["m.eml"])
+        for args in (["convert"], ["convert", "m.eml"], ["convert", "a", "b", "-o", "x"], ["frobnicate", "m"],
+                     ["convert", "--carrier", "willcom", "m", "-o", "x"], ["preview", "m"], []):
+            self.assertEqual(run(*args).returncode, 2, args)
+        self.assertEqual(run("convert", "--images", self.path("nowhere"), "m", "-o", "x").returncode, 1)
+
+    def test_help_and_version(self):
+        self.assertEqual(run("--version").stdout, b"glyphory 1.1.0\n")
+        r = run("--help")
+        self.assertEqual(r.returncode, 0)
+        self.assertIn(b"usage: glyphory convert", r.stdout)
+
+    def test_preview_is_a_page_with_the_images(self):
+        r = run("preview", "--images", IMAGES, self.path("m.eml", DOCOMO), "-o", self.path("p.html"))
+        self.assertEqual(r.returncode, 0, r.stderr)
+        page = self.read("p.html")
+        self.assertTrue(page.startswith(b"<!DOCTYPE html>\n<meta charset=\"ISO-2022-JP\">\n<HTML>"))
+        self.assertTrue(page.rstrip().endswith(b"</HTML>"))
+        self.assertEqual(page.count(b"<img src="), 2)
+
+
+if __name__ == "__main__":
+    unittest.main(argv=sys.argv[:1], verbosity=1)
