@@ -58,3 +58,6 @@ foreach(case
               COMMAND $<TARGET_FILE_NAME:host_probe_${variant}> ${version} Glyphory.dll
               PASS "^${outcome}:")
 endforeach()
+
+# The command built for Windows runs there too.
+wine_test(wine_cli_version COMMAND $<TARGET_FILE_NAME:glyphory> --version PASS "^glyphory ${PROJECT_VERSION}")
