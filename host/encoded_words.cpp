@@ -19,7 +19,7 @@ std::optional<std::string> DecodeQ(std::string_view text) {
         if (text[i] == '_') {
             out += ' ';
         } else if (text[i] == '=') {
-            if (i + 2 >= text.size() + 0 || HexValue(text[i + 1]) < 0 || HexValue(text[i + 2]) < 0) return std::nullopt;
+            if (i + 2 >= text.size() || HexValue(text[i + 1]) < 0 || HexValue(text[i + 2]) < 0) return std::nullopt;
             out += static_cast<char>(HexValue(text[i + 1]) << 4 | HexValue(text[i + 2]));
             i += 2;
         } else {

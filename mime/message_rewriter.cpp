@@ -105,6 +105,40 @@ void AppendMultipartBody(std::string& out, const MultipartBody& layout, const Pa
     out.append(layout.closed ? layout.epilogue : CRLF);
 }
 
+// The two-part body appended to out, which may already hold the entity's header block.
+void AppendAlternativeBody(std::string& out, std::string_view subject, std::string_view body, std::string_view boundary,
+                           bool& found, CarrierCode carrier, std::string_view plainCharset) {
+    bool subjectFound = false;
+    const std::string subjectHtml = ConvertTextToHtml(subject, subjectFound, carrier);
+    const bool eightBit = std::any_of(body.begin(), body.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+
+    const std::string head = ToIso2022Jp(HTML_HEAD);
+    const std::string html = ConvertTextToHtml(body, found, carrier);
+    const std::string tail = ToIso2022Jp(HTML_TAIL);
+    out.reserve(out.size() + body.size() + head.size() + subjectHtml.size() + html.size() + tail.size() + 512);
+    out.append("--").append(boundary).append(CRLF);
+    out.append("Content-Type: text/plain; charset=\"").append(plainCharset).append("\"").append(CRLF);
+    out.append("Content-Transfer-Encoding: ").append(eightBit ? "8bit" : "7bit").append(CRLF);
+    out.append(CRLF);
+    out.append(body);
+    out.append(CRLF).append(CRLF);
+    out.append("--").append(boundary).append(CRLF);
+    out.append("Content-Type: text/html; charset=\"ISO-2022-JP\"").append(CRLF);
+    out.append("Content-Transfer-Encoding: 7bit").append(CRLF);
+    out.append(CRLF);
+    out.append(head);
+    if (subjectFound) {
+        out.append(ToIso2022Jp("Subject:"));
+        out.append(subjectHtml);
+        out.append(ToIso2022Jp("<BR>"));
+        out.append(ToIso2022Jp("----------------------------------------<BR>"));
+    }
+    out.append(html);
+    out.append(tail);
+    out.append("--").append(boundary).append("--").append(CRLF);
+    if (subjectFound) found = true;
+}
+
 // The header block of lines followed by body, in one string made to size.
 std::string JoinEntity(const HeaderLines& lines, std::string_view body) {
     std::string out = JoinHeaderLines(lines);
@@ -135,14 +169,17 @@ std::optional<std::string> RewriteEntity(std::string_view source, std::string_vi
         if (encoding == TransferEncoding::Base64) decoded = DecodeBase64(split.body);
         if (encoding == TransferEncoding::QuotedPrintable) decoded = DecodeQuotedPrintable(split.body);
         if (encoding != TransferEncoding::Identity && !decoded) return withMarkerOnly();
+        // The header the entity gets when converted, so that its body is written right after it.
+        HeaderLines converted = lines;
+        SetHeader(converted, "Content-Type", "multipart/alternative; boundary=\"" + boundary + "\"");
+        RemoveEncodingDeclarations(converted);
+        std::string out = JoinHeaderLines(converted);
         bool found = false;
-        std::string body = BuildAlternativeBody(subject, decoded ? *decoded : split.body, boundary, found, carrier,
-                                                PlainPartCharset(contentType));
+        AppendAlternativeBody(out, subject, decoded ? *decoded : split.body, boundary, found, carrier,
+                              PlainPartCharset(contentType));
         if (!found) return withMarkerOnly();
         changed = true;
-        SetHeader(lines, "Content-Type", "multipart/alternative; boundary=\"" + boundary + "\"");
-        RemoveEncodingDeclarations(lines);
-        return JoinEntity(lines, body);
+        return out;
     }
 
     std::string boundary;
@@ -175,36 +212,8 @@ std::string RewriteMessage(std::string_view source, std::string_view subject, bo
 
 std::string BuildAlternativeBody(std::string_view subject, std::string_view body, std::string_view boundary,
                                  bool& found, CarrierCode carrier, std::string_view plainCharset) {
-    bool subjectFound = false;
-    const std::string subjectHtml = ConvertTextToHtml(subject, subjectFound, carrier);
-    const bool eightBit = std::any_of(body.begin(), body.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
-
-    const std::string head = ToIso2022Jp(HTML_HEAD);
-    const std::string html = ConvertTextToHtml(body, found, carrier);
-    const std::string tail = ToIso2022Jp(HTML_TAIL);
     std::string out;
-    out.reserve(body.size() + head.size() + subjectHtml.size() + html.size() + tail.size() + 512);
-    out.append("--").append(boundary).append(CRLF);
-    out.append("Content-Type: text/plain; charset=\"").append(plainCharset).append("\"").append(CRLF);
-    out.append("Content-Transfer-Encoding: ").append(eightBit ? "8bit" : "7bit").append(CRLF);
-    out.append(CRLF);
-    out.append(body);
-    out.append(CRLF).append(CRLF);
-    out.append("--").append(boundary).append(CRLF);
-    out.append("Content-Type: text/html; charset=\"ISO-2022-JP\"").append(CRLF);
-    out.append("Content-Transfer-Encoding: 7bit").append(CRLF);
-    out.append(CRLF);
-    out.append(head);
-    if (subjectFound) {
-        out.append(ToIso2022Jp("Subject:"));
-        out.append(subjectHtml);
-        out.append(ToIso2022Jp("<BR>"));
-        out.append(ToIso2022Jp("----------------------------------------<BR>"));
-    }
-    out.append(html);
-    out.append(tail);
-    out.append("--").append(boundary).append("--").append(CRLF);
-    if (subjectFound) found = true;
+    AppendAlternativeBody(out, subject, body, boundary, found, carrier, plainCharset);
     return out;
 }
 

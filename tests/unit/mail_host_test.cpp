@@ -71,3 +71,18 @@ TEST(BuiltinHost, FillsEverySlot) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(MailHost, DecodesEncodedWordsToTheirOwnBytes) {
+    MailHost host;
+    host.SetCurrentMessage(
+        "Subject: =?iso-2022-jp?B?GyRCQmpMPnZeGyhC?= =?Shift_JIS?Q?=F8=9F_x?= tail\r\nFrom: =?bad?X?abc?= a\r\n\r\n");
+    char buffer[256];
+    host.GetSpecifiedHeader("Subject", buffer, sizeof buffer);
+    EXPECT_STREQ(buffer, "\x1B$BBjL>v^\x1B(B\xF8\x9F x tail");  // the blank between the two words goes
+    host.GetSpecifiedHeader("From", buffer, sizeof buffer);
+    EXPECT_STREQ(buffer, "=?bad?X?abc?= a");
+}
+
+}  // namespace
