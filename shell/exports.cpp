@@ -51,10 +51,14 @@ int32_t WINAPI BKC_OnStart() {
     const DWORD len = GetModuleFileNameA(g_hPluginInstance, path, MODULE_PATH_SIZE);
     if (len == 0 || len >= MODULE_PATH_SIZE) return 0;
     std::string_view module(path, len);
-    const std::string base(module.substr(0, module.rfind('.')));
-    ScanPictographFolder(base + "\\au\\", g_mapAU);
-    ScanPictographFolder(base + "\\softbank\\", g_mapSoftbank);
-    ScanPictographFolder(base + "\\docomo\\", g_mapDocomo);
+    try {
+        const std::string base(module.substr(0, module.rfind('.')));
+        ScanPictographFolder(base + "\\au\\", g_mapAU);
+        ScanPictographFolder(base + "\\softbank\\", g_mapSoftbank);
+        ScanPictographFolder(base + "\\docomo\\", g_mapDocomo);
+    } catch (...) {
+        // Out of memory: the images scanned so far serve; nothing reaches the host.
+    }
     return 0;
 }
 

@@ -22,8 +22,12 @@ BOOL CPluginApp::InitInstance() {
         len > 0 && len < MODULE_PATH_SIZE ? MakeIniPath({modulePath, len}) : std::string();
     std::memcpy(g_szIniPath, iniPath.c_str(), iniPath.size() + 1);
 
-    g_pSettings = std::make_unique<CPluginSettings>(g_szIniPath);
-    g_pSettings->Load();
+    try {
+        g_pSettings = std::make_unique<CPluginSettings>(g_szIniPath);
+        g_pSettings->Load();
+    } catch (...) {
+        return FALSE;  // no exception may leave the module's attach
+    }
 
     return CWinApp::InitInstance();
 }
