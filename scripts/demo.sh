@@ -13,6 +13,7 @@ out=$root/out
 mkdir -p "$out"
 bundle=$dir/bundle
 cli=$build/native/glyphory
+[[ -d $WINEPREFIX ]] || "$loader" wineboot -i >/dev/null 2>&1  # Wine's first start talks a lot
 status=0
 echo "Glyphory.dll from $bundle, images from $bundle/Glyphory, settings $bundle/Glyphory.ini"
 for sample in "$root"/samples/*.eml; do
