@@ -19,9 +19,7 @@ public:
     [[nodiscard]] const std::string* Find(uint16_t code) const {
         return m_index ? m_index->flat[code] : nullptr;
     }
-    // Whether some code begins with this byte: most bytes of a text start none.
-    [[nodiscard]] bool StartsSomeCode(unsigned char first) const { return FirstBytes()[first]; }
-    // The same for all 256 byte values at once.
+    // For each byte value, whether some code begins with it: most bytes of a text start none.
     [[nodiscard]] const bool* FirstBytes() const;
     [[nodiscard]] const std::map<uint16_t, std::string>& Tags() const;
     [[nodiscard]] size_t LongestTag() const { return m_index ? m_index->longest : 0; }

@@ -2,7 +2,6 @@
 
 #include <array>
 
-#include "render/byte_sink.h"
 #include "render/sjis.h"
 #include "shell/host_api.h"
 
@@ -49,13 +48,14 @@ std::string RenderSjisAsHtml(std::string_view sjis, const PictographMap& map, bo
     // guess too high costs nothing, and the text's own growth never copies it all again.
     size_t starts = 0;
     for (size_t k = 0; k < n; ++k) starts += startsCode[s[k]];
-    ByteSink out(n + n / 4 + starts * map.LongestTag());
+    std::string out;
+    out.reserve(n + n / 4 + starts * map.LongestTag());
     size_t run = 0;    // the bytes from here on are still to be copied unchanged
     size_t start = 0;  // a position known to start a character; all before it is settled
     size_t i = 0;
     const auto replace = [&](size_t width, std::string_view with) {
-        out.Put(sjis.substr(run, i - run));
-        out.Put(with);
+        out.append(sjis.substr(run, i - run));
+        out.append(with);
         i += width;
         run = start = i;
     };
@@ -83,8 +83,8 @@ std::string RenderSjisAsHtml(std::string_view sjis, const PictographMap& map, bo
             start = i;
         }
     }
-    out.Put(sjis.substr(run));
-    return std::move(out).Take();
+    out.append(sjis.substr(run));
+    return out;
 }
 
 std::string ConvertTextToHtml(std::string_view text, bool& found, CarrierCode carrier) {
