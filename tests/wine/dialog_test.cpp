@@ -15,13 +15,30 @@ namespace {
 
 using SetupProc = int32_t(WINAPI*)(HWND);
 
-HWND WaitForDialog() {
-    const std::string caption = Cp932("携帯用絵文字表示プラグイン設定");
-    for (int i = 0; i < 200; ++i) {
-        if (const HWND dialog = FindWindowA(nullptr, caption.c_str())) return dialog;
-        Sleep(50);
+// The dialog, once its WM_INITDIALOG has returned: a hook on the thread that runs it sees
+// the message come back from the dialog procedure, so the radio state is set and the link
+// labels are subclassed by then. Finding the window by its caption could come too early.
+struct ReadySignal {
+    HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HWND dialog = nullptr;
+};
+ReadySignal* g_ready = nullptr;
+
+LRESULT CALLBACK WatchInitDialog(int code, WPARAM wParam, LPARAM lParam) {
+    const auto* call = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
+    if (code == HC_ACTION && g_ready && call->message == WM_INITDIALOG && !g_ready->dialog) {
+        g_ready->dialog = call->hwnd;
+        SetEvent(g_ready->event);
     }
-    return nullptr;
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+constexpr DWORD READY_TIMEOUT_MS = 20000;
+
+std::string WindowCaption(HWND window) {
+    char text[256] = {};
+    GetWindowTextA(window, text, sizeof text);
+    return text;
 }
 
 // What the driving thread saw of the open dialog.
@@ -72,11 +89,21 @@ void SaveScreenshot(HWND dialog, const char* path) {
 template <typename Act>
 Seen RunDialog(const LoadedPlugin& plugin, int32_t& result, Act act) {
     Seen seen;
+    ReadySignal ready;
+    g_ready = &ready;
     const DWORD uiThread = GetCurrentThreadId();
+    const HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROCRET, &WatchInitDialog, nullptr, uiThread);
+    EXPECT_NE(hook, nullptr) << "cannot watch the dialog's start";
     std::thread driver([&] {
-        const HWND dialog = WaitForDialog();
-        if (!dialog) return;
-        seen.found = true;
+        if (WaitForSingleObject(ready.event, READY_TIMEOUT_MS) != WAIT_OBJECT_0) {
+            ADD_FAILURE() << "the settings dialog did not finish WM_INITDIALOG within " << READY_TIMEOUT_MS << " ms";
+            // Whatever came up late must still close, or the test would hang in the modal loop.
+            if (const HWND late = FindWindowA(nullptr, Cp932("携帯用絵文字表示プラグイン設定").c_str()))
+                PostMessageA(late, WM_COMMAND, IDCANCEL, 0);
+            return;
+        }
+        const HWND dialog = ready.dialog;
+        seen.found = WindowCaption(dialog) == Cp932("携帯用絵文字表示プラグイン設定");
         AttachThreadInput(GetCurrentThreadId(), uiThread, TRUE);  // share the cursor
         seen.autoChecked = IsDlgButtonChecked(dialog, 1000) == BST_CHECKED;
         seen.menuChecked = IsDlgButtonChecked(dialog, 1001) == BST_CHECKED;
@@ -92,6 +119,9 @@ Seen RunDialog(const LoadedPlugin& plugin, int32_t& result, Act act) {
     });
     result = plugin.Export<SetupProc>("BKC_OnPlugInSetup")(nullptr);
     driver.join();
+    if (hook) UnhookWindowsHookEx(hook);
+    g_ready = nullptr;
+    CloseHandle(ready.event);
     return seen;
 }
 
@@ -119,6 +149,7 @@ TEST(SettingsDialog, OpensWithTheModeCheckedAndOkWritesTheChoice) {
 
     // Reopened: the flag is off now, so 1001 is checked.
     const Seen again = RunDialog(plugin, result, [](HWND dialog) { Press(dialog, IDCANCEL); });
+    ASSERT_TRUE(again.found);
     EXPECT_FALSE(again.autoChecked);
     EXPECT_TRUE(again.menuChecked);
 }
@@ -130,6 +161,7 @@ TEST(SettingsDialog, OkCreatesTheFileAndCancelChangesNothing) {
         SendMessageA(GetDlgItem(dialog, 1000), BM_CLICK, 0, 0);
         Press(dialog, IDCANCEL);
     });
+    ASSERT_TRUE(seen.found);
     EXPECT_TRUE(seen.menuChecked);
     EXPECT_EQ(result, 1);
     EXPECT_EQ(GetFileAttributesA(plugin.IniPath().c_str()), INVALID_FILE_ATTRIBUTES);
@@ -138,6 +170,7 @@ TEST(SettingsDialog, OkCreatesTheFileAndCancelChangesNothing) {
         SendMessageA(GetDlgItem(dialog, 1000), BM_CLICK, 0, 0);
         Press(dialog, IDOK);
     });
+    ASSERT_TRUE(seen.found);
     EXPECT_TRUE(seen.menuChecked);  // the cancelled choice was not kept
     EXPECT_EQ(ReadWholeFile(plugin.IniPath()), "[Config]\r\nAuto Mode=true\r\n");
 }

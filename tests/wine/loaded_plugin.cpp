@@ -2,6 +2,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <string>
 
 #include "host/mail_host.h"
 
@@ -36,7 +37,8 @@ void RemoveTree(const std::string& folder) {
 LoadedPlugin::LoadedPlugin(const char* ini, const std::vector<std::string>& images) {
     char temp[MAX_PATH];
     GetTempPathA(MAX_PATH, temp);
-    m_folder = std::string(temp) + "glyphory plug-ins\\";
+    // One folder per test process: two test programs run at once must not share it.
+    m_folder = std::string(temp) + "glyphory plug-ins " + std::to_string(GetCurrentProcessId()) + "\\";
     RemoveTree(m_folder);
     CreateDirectoryA(m_folder.c_str(), nullptr);
     CopyFileA((ExeFolder() + "Glyphory.dll").c_str(), (m_folder + "Glyphory.dll").c_str(), FALSE);
