@@ -12,7 +12,10 @@ add_executable(glyphory_unit_tests
     tests/unit/text_to_html_test.cpp
     tests/unit/mime_reader_test.cpp
     tests/unit/message_rewriter_test.cpp
-    tests/unit/pictograph_set_test.cpp)
+    tests/unit/pictograph_set_test.cpp
+    tests/unit/transfer_encoding_test.cpp
+    tests/unit/entity_kind_test.cpp
+    tests/unit/real_mail_test.cpp)
 target_link_libraries(glyphory_unit_tests PRIVATE glyphory_core glyphory_host GTest::gtest_main)
 
 set(unit_env)
@@ -36,7 +39,7 @@ if(GLYPHORY_PICTOGRAPHS)
     add_test(NAME cli COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/tests/cli/cli_test.py
                               $<TARGET_FILE:glyphory> ${GLYPHORY_PICTOGRAPHS})
     add_test(NAME cli_real_carrier_mail COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/tests/cli/fixtures_test.py
-             $<TARGET_FILE:glyphory> ${GLYPHORY_PICTOGRAPHS} ${PROJECT_SOURCE_DIR}/../shared/fixtures/jpmobile+jpmobile)
+             $<TARGET_FILE:glyphory> ${GLYPHORY_PICTOGRAPHS} ${PROJECT_SOURCE_DIR}/../shared/fixtures)
     set_tests_properties(cli_real_carrier_mail PROPERTIES SKIP_RETURN_CODE 77)
     add_test(NAME preview_in_chromium COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/tests/cli/browser_test.py
              $<TARGET_FILE:glyphory> ${GLYPHORY_PICTOGRAPHS} ${PROJECT_SOURCE_DIR}/samples)

@@ -1,7 +1,10 @@
 // Rewrites arbitrary bytes as a message, with small fixed maps, and checks what must hold
-// for any input: an unchanged result is the input; a rebuilt multipart body keeps its
-// preamble, epilogue and every part it did not convert byte for byte; no entity this
-// program made declares base64 or quoted-printable over its multipart body.
+// for any input: an unchanged result is the input; no NUL byte appears that the input did not
+// hold; a rebuilt multipart body keeps its preamble, epilogue and every part it did not
+// convert byte for byte; a converted HTML part decodes to its old text with codes replaced
+// by tags and nothing else changed; no entity this program made declares base64 or
+// quoted-printable over its multipart body.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -9,10 +12,12 @@
 #include <string_view>
 
 #include "host/mail_host.h"
+#include "mime/entity_kind.h"
 #include "mime/message_rewriter.h"
 #include "mime/mime_reader.h"
 #include "mime/transfer_encoding.h"
 #include "render/pictograph_map.h"
+#include "shell/host_api.h"
 
 namespace {
 
@@ -48,6 +53,53 @@ void CheckOwnEntities(std::string_view entity, std::string_view input, int depth
         CheckOwnEntities(part, input, depth + 1);
 }
 
+// An HTML text as the walk sees it: Shift-JIS, through the host's converter when it is not.
+std::string ToSjis(std::string_view text, bool viaHost) {
+    if (!viaHost) return std::string(text);
+    const char* sjis = g_hostApi.BKA_ISO_2022_JP(std::string(text).c_str(), ISO2022JP_TO_SJIS);
+    return sjis ? sjis : "";
+}
+
+std::string FromSjis(const std::string& sjis) {
+    const char* jis = g_hostApi.BKA_ISO_2022_JP(sjis.c_str(), SJIS_TO_ISO2022JP);
+    return jis ? jis : "";
+}
+
+// The text with each tag of the Docomo map written back as its code.
+std::string RestoreCodes(std::string text) {
+    for (const auto& [code, tag] : g_mapDocomo.Tags()) {
+        const std::string bytes = {static_cast<char>(code >> 8), static_cast<char>(code & 0xFF)};
+        for (size_t at = text.find(tag); at != std::string::npos; at = text.find(tag, at + 2)) text.replace(at, tag.size(), bytes);
+    }
+    return text;
+}
+
+size_t CountTags(std::string_view text) {
+    size_t count = 0;
+    for (size_t at = text.find("<img src="); at != std::string_view::npos; at = text.find("<img src=", at + 1)) ++count;
+    return count;
+}
+
+// A converted HTML entity: its header as it came, its body in the same transfer encoding,
+// decoding to the old text with some codes replaced by their tags.
+void CheckHtmlEntity(std::string_view before, std::string_view after, bool topLevel) {
+    const HeaderAndBody in = SplitHeaderAndBody(before), out = SplitHeaderAndBody(after);
+    if (!topLevel) Check(in.header == out.header);
+    const EntityKind kind = ClassifyEntity(SplitHeaderLines(in.header));
+    std::string oldStorage, newStorage;
+    const std::optional<std::string_view> oldText = DecodeText(kind.encoding, in.body, oldStorage);
+    const std::optional<std::string_view> newText = DecodeText(kind.encoding, out.body, newStorage);
+    Check(oldText && newText);
+    const bool viaHost = kind.charset != TextCharset::ShiftJis;
+    const std::string oldSjis = ToSjis(*oldText, viaHost), newSjis = ToSjis(*newText, viaHost);
+    Check(CountTags(newSjis) > CountTags(oldSjis));
+    // Bytes that are no ISO-2022-JP (8-bit bytes, broken escapes) stand for no characters, and
+    // the host's codec need not give them back as they came; every character must come back.
+    const bool sevenBit = std::all_of(oldText->begin(), oldText->end(), [](char c) { return (c & 0x80) == 0; });
+    if (viaHost && (!sevenBit || ToSjis(FromSjis(oldSjis), true) != oldSjis)) return;
+    Check(RestoreCodes(newSjis) == RestoreCodes(oldSjis));
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -66,6 +118,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Check(out == source);
         return 0;
     }
+    Check(source.find('\0') != std::string::npos || out.find('\0') == std::string::npos);
     CheckOwnEntities(out, source, 0);
 
     // The top level: header lines kept, and a rebuilt multipart body keeps what it did not convert.
@@ -73,6 +126,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const HeaderAndBody result = SplitHeaderAndBody(out);
     std::string boundary;
     const std::string type = GetHeaderValue(SplitHeaderLines(in.header), "Content-Type");
+    if (IsHtmlType(type) && in.body != result.body) CheckHtmlEntity(source, out, true);
     if (IsPlainTextType(type) || !GetMultipartBoundary(type, boundary) || in.body == result.body) return 0;
     // Walk the rebuilt body along the incoming one: preamble, each delimiter as it came, each
     // part either as it came or an alternative of ours, then the closing delimiter and epilogue.
@@ -91,7 +145,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             continue;
         }
         const HeaderLines partLines = SplitHeaderLines(SplitHeaderAndBody(part).header);
-        if (!IsPlainTextType(GetHeaderValue(partLines, "Content-Type"))) return 0;  // a nested rebuild
+        const std::string partType = GetHeaderValue(partLines, "Content-Type");
+        if (IsHtmlType(partType)) {
+            const size_t end = body.find(opening, pos);
+            Check(end != std::string_view::npos);
+            CheckHtmlEntity(part, body.substr(pos, end - pos), false);
+            pos = end;
+            continue;
+        }
+        if (!IsPlainTextType(partType)) return 0;  // a nested rebuild
         const HeaderLines lines = SplitHeaderLines(SplitHeaderAndBody(body.substr(pos)).header);
         Check(!lines.empty() && lines.back().rfind("Content-Type: " + std::string(OWN_BOUNDARY), 0) == 0);
         const std::string own = lines.back().substr(lines.back().find('"') + 1, 64);

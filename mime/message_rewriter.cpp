@@ -1,73 +1,21 @@
 #include "mime/message_rewriter.h"
-#include "mime/ascii_case.h"
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <optional>
 #include <random>
 #include <vector>
 
-#include "mime/transfer_encoding.h"
+#include "mime/entity_kind.h"
+#include "mime/html_part.h"
+#include "mime/text_part.h"
 #include "platform/guid.h"
-#include "render/text_to_html.h"
-#include "shell/host_api.h"
 
 namespace {
 
 constexpr std::string_view CRLF = "\r\n";
 // Entities nested this deep in multipart entities are left as they are.
 constexpr int MAX_DEPTH = 64;
-
-// "<HTML>\r\n<BODY>\r\n<FONT  face=\"ＭＳ ゴシック\" size=\"2\">" in Shift-JIS.
-constexpr char HTML_HEAD[] =
-    "<HTML>\r\n<BODY>\r\n<FONT  face=\""
-    "\x82\x6C\x82\x72\x20\x83\x53\x83\x56\x83\x62\x83\x4E"
-    "\" size=\"2\">";
-constexpr char HTML_TAIL[] = "\r\n</FONT>\r\n</BODY>\r\n</HTML>\r\n";
-
-// A fixed piece of the HTML part in ISO-2022-JP, as the host converts it.
-std::string ToIso2022Jp(const char* sjis) {
-    const char* jis = g_hostApi.BKA_ISO_2022_JP(sjis, SJIS_TO_ISO2022JP);
-    return jis ? jis : "";
-}
-
-bool IsContinuationLine(std::string_view line) { return !line.empty() && (line[0] == ' ' || line[0] == '\t'); }
-
-// Removes the line at i with the continuation lines that follow it.
-void RemoveLineAt(HeaderLines& lines, size_t i) {
-    size_t end = i + 1;
-    while (end < lines.size() && IsContinuationLine(lines[end])) ++end;
-    lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(i), lines.begin() + static_cast<std::ptrdiff_t>(end));
-}
-
-void RemoveHeader(HeaderLines& lines, std::string_view name) {
-    for (size_t i = 0; i < lines.size(); ++i) {
-        if (IsHeaderLine(lines[i], name)) {
-            RemoveLineAt(lines, i);
-            return;
-        }
-    }
-}
-
-// No multipart entity may declare base64 or quoted-printable: every such declaration goes,
-// a second one too.
-void RemoveEncodingDeclarations(HeaderLines& lines) {
-    constexpr std::string_view NAME = "Content-Transfer-Encoding";
-    for (size_t i = 0; i < lines.size();) {
-        if (IsHeaderLine(lines[i], NAME) &&
-            ClassifyTransferEncoding(std::string_view(lines[i]).substr(NAME.size() + 2)) != TransferEncoding::Identity)
-            RemoveLineAt(lines, i);
-        else
-            ++i;
-    }
-}
-
-// The plain part keeps the entity's own charset, so that its text stays readable.
-std::string PlainPartCharset(std::string_view contentType) {
-    std::string charset = GetTypeParameter(contentType, "charset");
-    return charset.empty() || EqualsIgnoringCase(charset, "ISO-2022-JP") ? "ISO-2022-JP" : charset;
-}
 
 // When the platform has no GUID to give: random bits mixed with a count and the clock, so
 // that boundaries still differ.
@@ -105,40 +53,6 @@ void AppendMultipartBody(std::string& out, const MultipartBody& layout, const Pa
     out.append(layout.closed ? layout.epilogue : CRLF);
 }
 
-// The two-part body appended to out, which may already hold the entity's header block.
-void AppendAlternativeBody(std::string& out, std::string_view subject, std::string_view body, std::string_view boundary,
-                           bool& found, CarrierCode carrier, std::string_view plainCharset) {
-    bool subjectFound = false;
-    const std::string subjectHtml = ConvertTextToHtml(subject, subjectFound, carrier);
-    const bool eightBit = std::any_of(body.begin(), body.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
-
-    const std::string head = ToIso2022Jp(HTML_HEAD);
-    const std::string html = ConvertTextToHtml(body, found, carrier);
-    const std::string tail = ToIso2022Jp(HTML_TAIL);
-    out.reserve(out.size() + body.size() + head.size() + subjectHtml.size() + html.size() + tail.size() + 512);
-    out.append("--").append(boundary).append(CRLF);
-    out.append("Content-Type: text/plain; charset=\"").append(plainCharset).append("\"").append(CRLF);
-    out.append("Content-Transfer-Encoding: ").append(eightBit ? "8bit" : "7bit").append(CRLF);
-    out.append(CRLF);
-    out.append(body);
-    out.append(CRLF).append(CRLF);
-    out.append("--").append(boundary).append(CRLF);
-    out.append("Content-Type: text/html; charset=\"ISO-2022-JP\"").append(CRLF);
-    out.append("Content-Transfer-Encoding: 7bit").append(CRLF);
-    out.append(CRLF);
-    out.append(head);
-    if (subjectFound) {
-        out.append(ToIso2022Jp("Subject:"));
-        out.append(subjectHtml);
-        out.append(ToIso2022Jp("<BR>"));
-        out.append(ToIso2022Jp("----------------------------------------<BR>"));
-    }
-    out.append(html);
-    out.append(tail);
-    out.append("--").append(boundary).append("--").append(CRLF);
-    if (subjectFound) found = true;
-}
-
 // The header block of lines followed by body, in one string made to size.
 std::string JoinEntity(const HeaderLines& lines, std::string_view body) {
     std::string out = JoinHeaderLines(lines);
@@ -153,51 +67,50 @@ std::optional<std::string> RewriteEntity(std::string_view source, std::string_vi
     const HeaderAndBody split = SplitHeaderAndBody(source);
     HeaderLines lines = SplitHeaderLines(split.header);
     if (topLevel) SetHeader(lines, MARKER_HEADER, "true");
-    const std::string contentType = GetHeaderValue(lines, "Content-Type");
     const auto withMarkerOnly = [&]() -> std::optional<std::string> {
         if (!topLevel) return std::nullopt;
         changed = true;
         return JoinEntity(lines, split.body);
     };
 
-    if (IsPlainTextType(contentType)) {
-        const std::string boundary = MakeAlternativeBoundary();
-        // A base64 or quoted-printable text is converted decoded; no multipart/alternative
-        // entity may declare either encoding, so the entity's own declaration goes.
-        const TransferEncoding encoding = ClassifyTransferEncoding(GetHeaderValue(lines, "Content-Transfer-Encoding"));
-        std::optional<std::string> decoded;
-        if (encoding == TransferEncoding::Base64) decoded = DecodeBase64(split.body);
-        if (encoding == TransferEncoding::QuotedPrintable) decoded = DecodeQuotedPrintable(split.body);
-        if (encoding != TransferEncoding::Identity && !decoded) return withMarkerOnly();
-        // The header the entity gets when converted, so that its body is written right after it.
-        HeaderLines converted = lines;
-        SetHeader(converted, "Content-Type", "multipart/alternative; boundary=\"" + boundary + "\"");
-        RemoveEncodingDeclarations(converted);
-        std::string out = JoinHeaderLines(converted);
-        bool found = false;
-        AppendAlternativeBody(out, subject, decoded ? *decoded : split.body, boundary, found, carrier,
-                              PlainPartCharset(contentType));
-        if (!found) return withMarkerOnly();
-        changed = true;
-        return out;
-    }
-
-    std::string boundary;
-    if (GetMultipartBoundary(contentType, boundary)) {
-        const MultipartBody layout = SplitMultipartBody(split.body, boundary);
-        bool found = false;
-        std::vector<std::optional<std::string>> rewritten;
-        rewritten.reserve(layout.parts.size());
-        for (const std::string_view part : layout.parts)
-            rewritten.push_back(RewriteEntity(part, subject, false, found, carrier, depth + 1));
-        if (!found) return withMarkerOnly();
-        changed = true;
-        PartList parts = layout.parts;
-        for (size_t i = 0; i < parts.size(); ++i)
-            if (rewritten[i]) parts[i] = *rewritten[i];
-        std::string out = JoinHeaderLines(lines);
-        AppendMultipartBody(out, layout, parts, boundary);
-        return out;
+    const EntityKind kind = ClassifyEntity(lines);
+    switch (kind.media) {
+        case MediaKind::PlainText: {
+            std::optional<std::string> converted = ConvertTextEntity(kind, lines, split.body, subject, carrier);
+            if (!converted) return withMarkerOnly();
+            changed = true;
+            return converted;
+        }
+        case MediaKind::Html: {
+            // Its header lines stay as they came (with the marker at the top level).
+            const std::optional<std::string> body = ConvertHtmlBody(kind, split.body, carrier);
+            if (!body) return std::nullopt;
+            changed = true;
+            if (topLevel) return JoinEntity(lines, *body);
+            return std::string(source.substr(0, split.header.size())).append(CRLF).append(*body);
+        }
+        case MediaKind::Multipart: {
+            const MultipartBody layout = SplitMultipartBody(split.body, kind.boundary);
+            bool found = false;
+            std::vector<std::optional<std::string>> rewritten;
+            rewritten.reserve(layout.parts.size());
+            const std::string delimiter = "--" + kind.boundary;
+            for (const std::string_view part : layout.parts) {
+                rewritten.push_back(RewriteEntity(part, subject, false, found, carrier, depth + 1));
+                // A decoded text, or the host's re-encoding of one, may hold this entity's own
+                // delimiter: written back, it would cut the part in two. Such a part stays.
+                if (rewritten.back() && rewritten.back()->find(delimiter) != std::string::npos) rewritten.back().reset();
+            }
+            if (!found) return withMarkerOnly();
+            changed = true;
+            PartList parts = layout.parts;
+            for (size_t i = 0; i < parts.size(); ++i)
+                if (rewritten[i]) parts[i] = *rewritten[i];
+            std::string out = JoinHeaderLines(lines);
+            AppendMultipartBody(out, layout, parts, kind.boundary);
+            return out;
+        }
+        case MediaKind::Other: break;
     }
     return std::nullopt;
 }
@@ -208,13 +121,6 @@ std::string RewriteMessage(std::string_view source, std::string_view subject, bo
                            CarrierCode carrier) {
     std::optional<std::string> rewritten = RewriteEntity(source, subject, topLevel, changed, carrier, 0);
     return rewritten ? std::move(*rewritten) : std::string(source);
-}
-
-std::string BuildAlternativeBody(std::string_view subject, std::string_view body, std::string_view boundary,
-                                 bool& found, CarrierCode carrier, std::string_view plainCharset) {
-    std::string out;
-    AppendAlternativeBody(out, subject, body, boundary, found, carrier, plainCharset);
-    return out;
 }
 
 std::string MakeAlternativeBoundary() {
@@ -229,7 +135,11 @@ std::string MakeAlternativeBoundary() {
 }
 
 void SetHeader(HeaderLines& lines, std::string_view name, std::string_view value) {
-    RemoveHeader(lines, name);
+    bool removed = false;
+    RemoveHeaderLines(lines, [&](const HeaderLines& all, size_t i) {
+        if (removed || !IsHeaderLine(all[i], name)) return false;
+        return removed = true;
+    });
     lines.push_back(std::string(name).append(": ").append(value));
 }
 

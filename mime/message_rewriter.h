@@ -1,6 +1,7 @@
 // The rewritten message: every plain-text entity whose text or Subject holds a known
-// pictograph becomes multipart/alternative of its own text and an HTML rendering of it, and
-// the whole message carries the marker "CreateZaverGlyphory: true".
+// pictograph becomes multipart/alternative of its own text and an HTML rendering of it, every
+// HTML entity holding one gets its images in place, and the whole message carries the marker
+// "CreateZaverGlyphory: true".
 #pragma once
 
 #include <string>
@@ -16,18 +17,26 @@ constexpr char MARKER_HEADER[] = "CreateZaverGlyphory";
 [[nodiscard]] std::string RewriteMessage(std::string_view source, std::string_view subject, bool topLevel,
                                          bool& changed, CarrierCode carrier);
 
-// The two-part body: the text as the plain part, declared with plainCharset, and its HTML.
-// Sets found when a pictograph was replaced in the text or the Subject.
-[[nodiscard]] std::string BuildAlternativeBody(std::string_view subject, std::string_view body,
-                                               std::string_view boundary, bool& found, CarrierCode carrier,
-                                               std::string_view plainCharset = "ISO-2022-JP");
-
 // 64 bytes: "--------_", 32 hexadecimal digits of a new GUID, "_MULTIPART_ALTERNATIVE_".
 [[nodiscard]] std::string MakeAlternativeBoundary();
 
 // Removes the first line that is the header name, with its continuation lines, and appends
 // "name: value" as the last line.
 void SetHeader(HeaderLines& lines, std::string_view name, std::string_view value);
+// Removes, in one pass, every line i for which remove(lines, i) holds, with its continuation
+// lines.
+template <typename Predicate>
+void RemoveHeaderLines(HeaderLines& lines, Predicate remove) {
+    size_t kept = 0;
+    bool removing = false;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (!IsContinuationLine(lines[i])) removing = remove(static_cast<const HeaderLines&>(lines), i);
+        if (removing) continue;
+        if (kept != i) lines[kept] = std::move(lines[i]);
+        ++kept;
+    }
+    lines.resize(kept);
+}
 [[nodiscard]] std::string JoinHeaderLines(const HeaderLines& lines);
 // The body cut by SplitMultipartBody written back with the given part texts.
 [[nodiscard]] std::string JoinMultipartBody(const MultipartBody& layout, const PartList& parts,

@@ -46,43 +46,69 @@ HeaderLines SplitHeaderLines(std::string_view header) {
     return lines;
 }
 
+namespace {
+
+// Where the value of a line that is the header name starts, or npos: the name in any ASCII
+// case, ':', then any run of blanks.
+size_t HeaderValueStart(std::string_view line, std::string_view name) {
+    if (line.size() <= name.size() || line[name.size()] != ':' || !StartsWithIgnoringCase(line, name) ||
+        line.find('\n') != std::string_view::npos)
+        return std::string_view::npos;
+    size_t at = name.size() + 1;
+    while (at < line.size() && IsBlank(line[at])) ++at;
+    return at;
+}
+
+}  // namespace
+
 bool IsHeaderLine(std::string_view line, std::string_view name) {
-    return line.size() >= name.size() + 2 && line.substr(0, name.size()) == name &&
-           line.substr(name.size(), 2) == ": " && line.find('\n') == std::string_view::npos;
+    return HeaderValueStart(line, name) != std::string_view::npos;
+}
+
+// A folded value is unfolded: webmail writes "Content-Type:multipart/alternative;" with the
+// boundary on the next line.
+std::optional<std::string> GetHeaderValueAt(const HeaderLines& lines, size_t i, std::string_view name) {
+    const size_t at = HeaderValueStart(lines[i], name);
+    if (at == std::string_view::npos) return std::nullopt;
+    std::string value = lines[i].substr(at);
+    while (++i < lines.size() && IsContinuationLine(lines[i]) && lines[i].find('\n') == std::string::npos)
+        value += lines[i];
+    return value;
 }
 
 std::string GetHeaderValue(const HeaderLines& lines, std::string_view name) {
-    for (const std::string& line : lines)
-        if (IsHeaderLine(line, name)) return line.substr(name.size() + 2);
+    for (size_t i = 0; i < lines.size(); ++i)
+        if (std::optional<std::string> value = GetHeaderValueAt(lines, i, name)) return std::move(*value);
     return {};
 }
 
-bool IsPlainTextType(std::string_view contentType) {
+std::string_view GetMediaType(std::string_view contentType) {
     const std::string_view type = SkipBlanks(contentType);
-    constexpr std::string_view PLAIN = "text/plain";
-    if (type.substr(0, PLAIN.size()) != PLAIN) return false;
-    return type.size() == PLAIN.size() || type[PLAIN.size()] == ';' || IsBlank(type[PLAIN.size()]);
+    return type.substr(0, type.find_first_of("; \t\r\n("));
 }
 
+bool IsPlainTextType(std::string_view contentType) { return EqualsIgnoringCase(GetMediaType(contentType), "text/plain"); }
+
+bool IsHtmlType(std::string_view contentType) { return EqualsIgnoringCase(GetMediaType(contentType), "text/html"); }
+
 bool GetMultipartBoundary(std::string_view contentType, std::string& boundary) {
-    if (contentType.find("Multipart") == std::string_view::npos &&
-        contentType.find("multipart") == std::string_view::npos)
-        return false;
+    const std::string_view type = GetMediaType(contentType);
     // Rewriting inside a signed or encrypted entity would break it for good.
-    const std::string_view type = SkipBlanks(contentType);
-    if (StartsWithIgnoringCase(type, "multipart/signed") || StartsWithIgnoringCase(type, "multipart/encrypted"))
+    if (!StartsWithIgnoringCase(type, "multipart/") || EqualsIgnoringCase(type, "multipart/signed") ||
+        EqualsIgnoringCase(type, "multipart/encrypted"))
         return false;
-    const size_t at = contentType.find("boundary");
-    if (at == std::string_view::npos) return false;
-    std::string_view rest = SkipBlanks(contentType.substr(at + 8));
-    if (rest.empty() || rest.front() != '=') return false;
-    boundary = ParameterValue(SkipBlanks(rest.substr(1)));
+    boundary = GetTypeParameter(contentType, "boundary");
     return !boundary.empty();
 }
 
+// Each parameter follows a ';' that stands outside quotes: blanks, the name, blanks, '=',
+// blanks and the value.
 std::string GetTypeParameter(std::string_view contentType, std::string_view name) {
-    for (size_t semi = contentType.find(';'); semi != std::string_view::npos; semi = contentType.find(';', semi + 1)) {
-        std::string_view param = SkipBlanks(contentType.substr(semi + 1));
+    bool quoted = false;
+    for (size_t i = 0; i < contentType.size(); ++i) {
+        if (contentType[i] == '"') quoted = !quoted;
+        if (quoted || contentType[i] != ';') continue;
+        std::string_view param = SkipBlanks(contentType.substr(i + 1));
         if (!StartsWithIgnoringCase(param, name)) continue;
         param = SkipBlanks(param.substr(name.size()));
         if (param.empty() || param.front() != '=') continue;

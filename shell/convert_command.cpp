@@ -53,7 +53,8 @@ void BKAPI ConvertCurrentMail(intptr_t, intptr_t) {
         const std::string copy(source);
         bool changed = false;
         const std::string rewritten = RewriteMessage(copy, subject, true, changed, carrier);
-        if (changed) g_hostApi.BKA_SetSource(nullptr, rewritten.c_str());
+        // The host reads the source up to its first NUL: all after it would be lost for good.
+        if (changed && rewritten.find('\0') == std::string::npos) g_hostApi.BKA_SetSource(nullptr, rewritten.c_str());
     } catch (...) {
         // Out of memory on a huge message: the host's message stays as it was.
     }

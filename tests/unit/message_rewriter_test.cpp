@@ -1,57 +1,13 @@
 #include "mime/message_rewriter.h"
 
-#include <regex>
 #include <set>
 
 #include <gtest/gtest.h>
 
-#include "host/mail_host.h"
 #include "mime/transfer_encoding.h"
-#include "render/text_to_html.h"
+#include "tests/unit/rewrite_fixture.h"
 
 namespace {
-
-const std::string SUN = "<img src=\"file://localhost/C:/G/docomo/F89F.gif\">";
-// The HTML head and tail as ISO-2022-JP, written out by hand.
-const std::string HEAD = "<HTML>\r\n<BODY>\r\n<FONT  face=\"\x1B$B#M#S\x1B(B \x1B$B%4%7%C%/\x1B(B\" size=\"2\">";
-const std::string TAIL = "\r\n</FONT>\r\n</BODY>\r\n</HTML>\r\n";
-const std::string SUBJECT_BLOCK_END = "<BR>----------------------------------------<BR>";
-
-class Rewrite : public ::testing::Test {
-protected:
-    void SetUp() override {
-        BindBuiltinHost(g_hostApi);
-        g_mapDocomo.Store(0xF89F, SUN);
-    }
-
-    // The result with each boundary written as <B1>, <B2>, ... in order of appearance;
-    // every boundary must have the generated form and differ from the others.
-    static std::string Normalized(const std::string& message) {
-        static const std::regex form("--------_[0-9a-f]{32}_MULTIPART_ALTERNATIVE_");
-        std::vector<std::string> seen;
-        std::string out;
-        auto last = message.cbegin();
-        for (std::sregex_iterator it(message.begin(), message.end(), form), end; it != end; ++it) {
-            const std::string b = it->str();
-            size_t index = static_cast<size_t>(std::find(seen.begin(), seen.end(), b) - seen.begin());
-            if (index == seen.size()) seen.push_back(b);
-            out.append(last, (*it)[0].first);
-            out += "<B" + std::to_string(index + 1) + ">";
-            last = (*it)[0].second;
-        }
-        out.append(last, message.cend());
-        return out;
-    }
-
-    static std::string Alternative(int n, const std::string& plainCharset, const std::string& encoding,
-                                   const std::string& plain, const std::string& html) {
-        const std::string b = "<B" + std::to_string(n) + ">";
-        return "--" + b + "\r\nContent-Type: text/plain; charset=\"" + plainCharset +
-               "\"\r\nContent-Transfer-Encoding: " + encoding + "\r\n\r\n" + plain + "\r\n\r\n--" + b +
-               "\r\nContent-Type: text/html; charset=\"ISO-2022-JP\"\r\nContent-Transfer-Encoding: 7bit\r\n\r\n" +
-               HEAD + html + TAIL + "--" + b + "--\r\n";
-    }
-};
 
 const std::string PLAIN_HEADER = "From: a@docomo.ne.jp\r\nSubject: x\r\nContent-Type: text/plain; charset=\"Shift_JIS\"\r\n";
 
@@ -106,9 +62,9 @@ TEST_F(Rewrite, APartWithoutPictographStaysAsItCame) {
 
 TEST_F(Rewrite, NeitherKindIsLeftAloneWithoutMarker) {
     for (const std::string source :
-         {"Content-Type: text/html\r\n\r\n\xF8\x9F", "Subject: a\r\n\r\n\xF8\x9F", "Content-type: text/plain\r\n\r\n\xF8\x9F",
-          "Content-Type: multipart/mixed;\r\n boundary=\"b\"\r\n\r\n--b\r\nContent-Type: text/plain\r\n\r\n\xF8\x9F\r\n--b--",
-          "Content-Type: MULTIPART/MIXED; boundary=\"b\"\r\n\r\n--b\r\nContent-Type: text/plain\r\n\r\n\xF8\x9F\r\n--b--",
+         {"Content-Type: application/octet-stream\r\n\r\n\xF8\x9F", "Subject: a\r\n\r\n\xF8\x9F",
+          "Content-Type: text/html\r\n\r\nno code",
+          "Content-Type : text/plain\r\n\r\n\xF8\x9F",
           "Content-Type: multipart/signed; boundary=\"b\"\r\n\r\n--b\r\nContent-Type: text/plain\r\n\r\n\xF8\x9F\r\n--b--",
           "Content-Type: multipart/mixed; boundary=\"\"\r\n\r\n--\r\nContent-Type: text/plain\r\n\r\n\xF8\x9F"}) {
         bool changed = false;
@@ -207,8 +163,9 @@ TEST_F(Rewrite, TransferEncodedTextIsConvertedDecoded) {
     // "A" F8 9F "B" in base64 and in quoted-printable.
     for (const auto& [encoding, body] : {std::pair<std::string, std::string>{"base64", "QfifQg==\r\n"},
                                          {" Quoted-Printable ", "A=F8=9F=\r\nB"}}) {
-        const std::string out = RewriteMessage("Content-Type: text/plain; charset=shift_jis\r\nContent-Transfer-Encoding:" +
-                                                   std::string(encoding[0] == ' ' ? "" : " ") + encoding + "\r\n\tcontinued\r\n\r\n" + body,
+        // The value folded onto a continuation line, which goes with its line.
+        const std::string out = RewriteMessage("Content-Type: text/plain; charset=shift_jis\r\nContent-Transfer-Encoding:\r\n\t" +
+                                                   encoding + "\r\n\r\n" + body,
                                                "", true, changed, CARRIER_DOCOMO);
         EXPECT_EQ(Normalized(out), "CreateZaverGlyphory: true\r\nContent-Type: multipart/alternative; boundary=\"<B1>\"\r\n\r\n" +
                                        Alternative(1, "shift_jis", "8bit", "A\xF8\x9F" "B", "A" + SUN + "B"))

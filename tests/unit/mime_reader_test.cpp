@@ -25,14 +25,24 @@ TEST(SplitHeaderLines, OneEntryPerPhysicalLine) {
     EXPECT_TRUE(SplitHeaderLines("").empty());
 }
 
-TEST(GetHeaderValue, MatchesNameAndColonSpaceExactly) {
-    const HeaderLines lines = {"Content-type: text/html", "Content-Type:text/html", "X: a",
-                               "Content-Type:  text/plain", "Content-Type: second"};
-    EXPECT_EQ(GetHeaderValue(lines, "Content-Type"), " text/plain");
+TEST(GetHeaderValue, NameInAnyCaseColonAndAnyBlanks) {
+    const HeaderLines lines = {"X-Content-Type: a", "Content-Types: b", "Content-type:\t text/html", "Content-Type: second"};
+    EXPECT_EQ(GetHeaderValue(lines, "Content-Type"), "text/html");
+    EXPECT_EQ(GetHeaderValue({"CONTENT-TYPE:text/plain;charset=UTF-8"}, "Content-Type"), "text/plain;charset=UTF-8");
     EXPECT_EQ(GetHeaderValue(lines, "Subject"), "");
     EXPECT_EQ(GetHeaderValue({"Content-Type: text/plain\nX: y"}, "Content-Type"), "");
+    EXPECT_EQ(GetHeaderValue({"Content-Type : text/plain"}, "Content-Type"), "");
     EXPECT_EQ(GetHeaderValue({"X: "}, "X"), "");
     EXPECT_EQ(GetHeaderValue({"X:"}, "X"), "");
+    // Continuation lines belong to the value; the next header does not.
+    EXPECT_EQ(GetHeaderValue({"Content-Type:multipart/alternative;", "  boundary=\"b\"", "\tx=1", "Y: 2", " z"}, "Content-Type"),
+              "multipart/alternative;  boundary=\"b\"\tx=1");
+}
+
+TEST(SetHeader, ReplacesTheFirstLineInAnyCaseWithItsContinuationLines) {
+    HeaderLines lines = {"content-type:text/plain;", " charset=x", "A: 1", "Content-Type: second", " more"};
+    SetHeader(lines, "Content-Type", "new");
+    EXPECT_EQ(lines, (HeaderLines{"A: 1", "Content-Type: second", " more", "Content-Type: new"}));
 }
 
 TEST(IsPlainTextType, LooksAtTheMediaTypeOnly) {
@@ -44,7 +54,8 @@ TEST(IsPlainTextType, LooksAtTheMediaTypeOnly) {
         {"text/plain; charset=\"ISO-2022-JP\"", true},
         {"  text/plain ;format=flowed", true},
         {"text/plainx", false},
-        {"Text/Plain", false},
+        {"Text/Plain", true},
+        {"TEXT/PLAIN;charset=UTF-8", true},
         {"text/html", false},
         {"multipart/mixed; boundary=\"text/plain\"", false},
         {"application/octet-stream; name=\"text/plain\"", false},
@@ -67,8 +78,13 @@ TEST(GetMultipartBoundary, QuotedOrTokenNeverEmpty) {
         {"multipart/mixed; boundary=\"\"", nullptr},
         {"multipart/mixed; boundary=", nullptr},
         {"multipart/mixed; boundary \"abc\"", nullptr},
-        {"MULTIPART/MIXED; boundary=\"abc\"", nullptr},
-        {"multipart/mixed; Boundary=\"abc\"", nullptr},
+        {"MULTIPART/MIXED; boundary=\"abc\"", "abc"},
+        {"multipart/mixed; Boundary=\"abc\"", "abc"},
+        {"multipart/mixed; x-boundary-id=1; boundary=\"b\"", "b"},
+        {"multipart/mixed; x=\"a;boundary=c\"; boundary=d", "d"},
+        {"multipart/mixed; x-boundary=\"abc\"", nullptr},
+        {"multipartx/mixed; boundary=\"abc\"", nullptr},
+        {"application/x-multipart; boundary=\"abc\"", nullptr},
         {"multipart/signed; boundary=\"abc\"", nullptr},
         {" Multipart/Encrypted; boundary=\"abc\"", nullptr},
         {"text/plain; boundary=\"abc\"", nullptr},

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "host/mail_host.h"
+#include "mime/transfer_encoding.h"
 #include "tests/wine/loaded_plugin.h"
 
 namespace {
@@ -121,8 +122,8 @@ TEST_F(Command, SendersOfNoCarrierAndAutoModeOffChangeNothing) {
         Open(plugin, "From: someone@example.com\r\nContent-Type: text/plain\r\n\r\n\xF8\x9F\r\n");
         EXPECT_EQ(CommandState(), 1u);
         EXPECT_EQ(TheMailHost().SetSourceCalls(), 0);
-        // Qualifying, but neither text nor multipart: nothing to hand back.
-        Open(plugin, "From: a@docomo.ne.jp\r\nContent-Type: text/html\r\n\r\n\xF8\x9F\r\n");
+        // Qualifying, but no text: nothing to hand back.
+        Open(plugin, "From: a@docomo.ne.jp\r\nContent-Type: application/octet-stream\r\n\r\n\xF8\x9F\r\n");
         EXPECT_EQ(CommandState(), 0u);
         EXPECT_EQ(TheMailHost().SetSourceCalls(), 0);
     }
@@ -151,6 +152,42 @@ TEST_F(Command, ASoftbankWildcardMakesEveryUnmarkedMessageQualify) {
     EXPECT_NE(TheMailHost().CurrentSource().find(plugin.Tag("softbank", "F941.gif")), std::string::npos);
     TheMailHost().SetCurrentMessage("From: x@y\r\nContent-Type: text/plain\r\n\r\nno pictograph\r\n");
     EXPECT_EQ(CommandState(), 0u);
+}
+
+// What the client stores from mail as real senders write it.
+TEST_F(Command, ATextDecodingToNulLeavesTheAttachmentAfterItWhole) {
+    LoadedPlugin plugin(DOCOMO_INI, {"docomo\\F89F.gif"});
+    const std::string header = "From: a@docomo.ne.jp\r\nContent-Type: multipart/mixed; boundary=\"m\"\r\n";
+    const std::string body =
+        "--m\r\nContent-Type: text/plain\r\nContent-Transfer-Encoding: base64\r\n\r\nc3VuIPifAGFmdGVy\r\n"  // "sun " F8 9F 00
+        "--m\r\nContent-Type: image/jpeg\r\nContent-Transfer-Encoding: base64\r\n\r\n/9j/4AAQSkZJRgABAQ==\r\n--m--\r\n";
+    Open(plugin, header + "\r\n" + body);
+    ASSERT_EQ(TheMailHost().SetSourceCalls(), 1);
+    EXPECT_EQ(TheMailHost().CurrentSource(), header + "CreateZaverGlyphory: true\r\n\r\n" + body);
+}
+
+TEST_F(Command, DecoratedAuMailShowsImagesInItsOwnHtmlPart) {
+    LoadedPlugin plugin("[Config]\r\nAuto Mode=true\r\nAU List=ezweb.ne.jp\r\n", {"au\\F660.gif"});
+    const std::string html = "Content-Type: text/html; charset=\"iso-2022-jp\"\r\nContent-Transfer-Encoding: quoted-printable\r\n\r\n";
+    Open(plugin, "From: a@ezweb.ne.jp\r\nContent-Type: multipart/alternative; boundary=\"a\"\r\n\r\n"
+                 "--a\r\nContent-Type: text/plain; charset=\"iso-2022-jp\"\r\n\r\nsun\r\n"
+                 "--a\r\n" + html + "<BLINK>=1B=24BuA=1B(B</BLINK>\r\n--a--\r\n");
+    ASSERT_EQ(TheMailHost().SetSourceCalls(), 1);
+    const std::string& result = TheMailHost().CurrentSource();
+    // The text part has no pictograph and stays; the HTML part gets the image, in quoted-printable.
+    EXPECT_NE(result.find("--a\r\nContent-Type: text/plain; charset=\"iso-2022-jp\"\r\n\r\nsun\r\n--a\r\n"), std::string::npos);
+    const size_t at = result.find(html);
+    ASSERT_NE(at, std::string::npos) << result;
+    const std::string encoded = result.substr(at + html.size(), result.find("\r\n--a--", at) + 2 - at - html.size());
+    EXPECT_EQ(DecodeQuotedPrintable(encoded), "<BLINK>" + plugin.Tag("au", "F660.gif") + "</BLINK>\r\n") << encoded;
+}
+
+TEST_F(Command, HeadersWrittenWithoutBlankOrInOtherCaseAreRead) {
+    LoadedPlugin plugin(DOCOMO_INI, {"docomo\\F89F.gif"});
+    Open(plugin, "From: a@docomo.ne.jp\r\ncontent-type:TEXT/PLAIN;charset=SHIFT_JIS\r\n\r\nA\xF8\x9F\r\n");
+    ASSERT_EQ(TheMailHost().SetSourceCalls(), 1);
+    EXPECT_NE(TheMailHost().CurrentSource().find(plugin.Tag("docomo", "F89F.gif")), std::string::npos);
+    EXPECT_NE(TheMailHost().CurrentSource().find("Content-Type: text/plain; charset=\"SHIFT_JIS\""), std::string::npos);
 }
 
 }  // namespace

@@ -1,0 +1,23 @@
+// A text/plain entity made multipart/alternative: its own text as the plain part and an HTML
+// rendering of it, in which the carrier's pictographs are images.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "mime/entity_kind.h"
+#include "settings/carrier.h"
+
+// The whole entity converted: its header lines with the new Content-Type (and without a
+// base64 or quoted-printable declaration), then the two-part body. Nothing when neither the
+// text nor the Subject holds a pictograph, or when the text cannot be read.
+[[nodiscard]] std::optional<std::string> ConvertTextEntity(const EntityKind& kind, const HeaderLines& lines,
+                                                           std::string_view body, std::string_view subject,
+                                                           CarrierCode carrier);
+
+// The two-part body: the text as the plain part, declared with plainCharset, and its HTML.
+// Sets found when a pictograph was replaced in the text or the Subject.
+[[nodiscard]] std::string BuildAlternativeBody(std::string_view subject, std::string_view body,
+                                               std::string_view boundary, bool& found, CarrierCode carrier,
+                                               std::string_view plainCharset = "ISO-2022-JP");
