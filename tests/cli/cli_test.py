@@ -56,6 +56,16 @@ class Cli(unittest.TestCase):
         self.assertEqual(self.read("out.eml"), data)
         self.assertIn(b"NUL byte", r.stderr)
 
+    def test_text_decoding_to_nul_keeps_the_attachment_after_it(self):
+        head = b"From: a@docomo.ne.jp\r\nContent-Type: multipart/mixed; boundary=\"m\"\r\n"
+        body = (b"--m\r\nContent-Type: text/plain\r\nContent-Transfer-Encoding: base64\r\n\r\nc3VuIPifAGFmdGVy\r\n"
+                b"--m\r\nContent-Type: image/jpeg\r\nContent-Transfer-Encoding: base64\r\n\r\n/9j/4AAQSkZJRgABAQ==\r\n"
+                b"--m--\r\n")
+        r = run("convert", "--images", IMAGES, self.path("m.eml", head + b"\r\n" + body), "-o", self.path("out.eml"))
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertEqual(self.read("out.eml"), head + b"CreateZaverGlyphory: true\r\n\r\n" + body)
+        self.assertIn(b"marked as converted", r.stderr)
+
     def test_reasons_for_leaving_a_message_alone(self):
         other = DOCOMO.replace(b"docomo.ne.jp", b"example.com")
         r = run("convert", "--images", IMAGES, self.path("a.eml", other), "-o", self.path("out.eml"))
