@@ -4,6 +4,7 @@
 #include "host/iso2022jp.h"
 #include "host/mail_host.h"
 #include "render/text_to_html.h"
+#include "render/utf8_to_html.h"
 
 namespace {
 
@@ -18,6 +19,18 @@ void Walk(benchmark::State& state, bool pictographs) {
         benchmark::DoNotOptimize(RenderSjisAsHtml(text, map, found));
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+}
+
+// The UTF-8 walk on the same dense text in UTF-8, beside Walk/dense on it in Shift-JIS.
+void Utf8Walk(benchmark::State& state) {
+    FillDocomoMap(g_mapDocomo);
+    const std::string text = SampleUtf8Text(SampleSjisText(MIB, true));
+    for (auto _ : state) {
+        bool found = false;
+        benchmark::DoNotOptimize(RenderUtf8AsHtml(text, CARRIER_DOCOMO, found));
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+    state.counters["chars_per_second"] = benchmark::Counter(static_cast<double>(state.iterations()) * MIB, benchmark::Counter::kIsRate);
 }
 
 void WholeCall(benchmark::State& state, bool pictographs) {
@@ -47,6 +60,7 @@ BENCHMARK_CAPTURE(Codec, decode, true)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Codec, encode, false)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Walk, dense, true)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Walk, none, false)->Unit(benchmark::kMillisecond);
+BENCHMARK(Utf8Walk)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(WholeCall, dense, true)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(WholeCall, none, false)->Unit(benchmark::kMillisecond);
 

@@ -6,6 +6,7 @@
 #include <random>
 #include <string>
 
+#include "platform/code_page.h"
 #include "render/pictograph_map.h"
 
 inline bool IsDocomoCode(int code) {
@@ -51,4 +52,30 @@ inline void FillDocomoMap(PictographMap& map) {
         std::snprintf(name, sizeof name, "%04X.gif", code);
         map.Store(static_cast<uint16_t>(code), std::string("<img src=\"file://localhost/C:/Becky!/PlugIns/Glyphory/docomo/") + name + "\">");
     }
+}
+
+// The same text in UTF-8: each Docomo code as Docomo's private-use code point (U+E63E on,
+// counting valid codes from F89F), every other character as code page 932 reads it.
+inline std::string SampleUtf8Text(const std::string& sjis) {
+    std::string utf8;
+    utf8.reserve(sjis.size() * 3 / 2);
+    for (size_t i = 0; i < sjis.size();) {
+        const auto lead = static_cast<unsigned char>(sjis[i]);
+        if (lead < 0x80) {
+            utf8 += sjis[i++];
+            continue;
+        }
+        const int code = lead << 8 | static_cast<unsigned char>(sjis[i + 1]);
+        if (IsDocomoCode(code)) {
+            char32_t cp = 0xE63E;
+            for (int c = 0xF89F; c < code; ++c) cp += IsDocomoCode(c);
+            utf8 += static_cast<char>(0xE0 | cp >> 12);
+            utf8 += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
+            utf8 += static_cast<char>(0x80 | (cp & 0x3F));
+        } else {
+            utf8 += ConvertCp932ToUtf8(sjis.substr(i, 2));
+        }
+        i += 2;
+    }
+    return utf8;
 }

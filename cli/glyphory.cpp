@@ -211,16 +211,20 @@ Outcome ConvertMessage(const std::string& file, bool force) {
     return outcome;
 }
 
-// The HTML part of a converted message as a page of its own.
+// The HTML part of a converted message as a page of its own, in the charset the part declares.
 std::string PreviewPage(const std::string& converted) {
-    const std::string start = "Content-Type: text/html; charset=\"ISO-2022-JP\"";
-    const size_t at = converted.find(start);
+    size_t at = std::string::npos;
+    std::string charset;
+    for (const char* candidate : {"ISO-2022-JP", "UTF-8"}) {
+        const size_t found = converted.find("Content-Type: text/html; charset=\"" + std::string(candidate) + "\"");
+        if (found < at) at = found, charset = candidate;
+    }
     if (at == std::string::npos) return {};
     const size_t crlf = converted.find("\r\n\r\n", at), lf = converted.find("\n\n", at);
     const size_t body = crlf < lf ? crlf + 4 : lf == std::string::npos ? lf : lf + 2;
     const size_t end = body == std::string::npos ? body : converted.find("</HTML>", body);
     if (end == std::string::npos) return {};
-    return "<!DOCTYPE html>\n<meta charset=\"ISO-2022-JP\">\n" + converted.substr(body, end + 7 - body) + "\n";
+    return "<!DOCTYPE html>\n<meta charset=\"" + charset + "\">\n" + converted.substr(body, end + 7 - body) + "\n";
 }
 
 void SetUpHost(const Options& options) {

@@ -15,8 +15,10 @@ add_executable(glyphory_unit_tests
     tests/unit/pictograph_set_test.cpp
     tests/unit/transfer_encoding_test.cpp
     tests/unit/entity_kind_test.cpp
-    tests/unit/real_mail_test.cpp)
+    tests/unit/real_mail_test.cpp
+    tests/unit/unicode_pictographs_test.cpp)
 target_link_libraries(glyphory_unit_tests PRIVATE glyphory_core glyphory_host GTest::gtest_main)
+target_compile_definitions(glyphory_unit_tests PRIVATE GLYPHORY_CARRIER_DATA="${GLYPHORY_CARRIER_DATA}")
 
 set(unit_env)
 if(GLYPHORY_PICTOGRAPHS)

@@ -10,7 +10,7 @@
 #include "settings/carrier.h"
 
 // The new body, or nothing when it holds no pictograph or cannot be read: an unknown transfer
-// encoding, a charset other than ISO-2022-JP, US-ASCII or Shift_JIS (none stated counts as
-// ISO-2022-JP), or a decoded text with a NUL byte.
+// encoding, a charset other than ISO-2022-JP, US-ASCII, Shift_JIS or UTF-8 (none stated
+// counts as ISO-2022-JP), or a decoded text with a NUL byte.
 [[nodiscard]] std::optional<std::string> ConvertHtmlBody(const EntityKind& kind, std::string_view body,
                                                          CarrierCode carrier);

@@ -31,9 +31,8 @@ EXPECTED = {
     "jpmobile+jpmobile/softbank-emoji.eml": (None, "converted", ["softbank/F97C"], ["softbank/F7BC"], []),
     "jpmobile+jpmobile/softbank-gmail-sjis.eml": (
         None, "converted", ["softbank/F7C1", "softbank/F7C3", "softbank/F7C1"], ["softbank/F958"], [["softbank/F7D1"]]),
-    # UTF-8 text is not read yet: only the marker is added.
-    "jpmobile+jpmobile/softbank-emoji-utf8.eml": (None, "marked", [], [], []),
-    "jpmobile+jpmobile/softbank-gmail-utf8.eml": (None, "marked", [], [], []),
+    "jpmobile+jpmobile/softbank-emoji-utf8.eml": (None, "converted", ["softbank/F97C"], ["softbank/F7BC"], []),
+    "jpmobile+jpmobile/softbank-gmail-utf8.eml": (None, "converted", ["softbank/F7C1"], ["softbank/F7C3"], [["softbank/F7C3"]]),
     "mikel+mail/japanese_shift_jis.eml": (None, "marked", [], [], []),
     # Codes the carrier's own set lacks in Unicode's EmojiSources.txt (docomo F9B1; au F794 from
     # JIS 7774; both are SoftBank codes): the generated image set has no picture, they stay text.
@@ -41,14 +40,14 @@ EXPECTED = {
     "milter-manager+test-mails/emoji-au.eml": ("au", "marked", [], [], []),
     "milter-manager+test-mails/emoji-softbank.eml": ("softbank", "converted", [], ["softbank/F983"], []),
     "milter-manager+test-mails/emoji-emobile.eml": ("au", "marked", [], [], []),
-    "milter-manager+test-mails/emoji-unicode.eml": ("docomo", "marked", [], [], []),
     "milter-manager+test-mails/decomail-docomo-iso-2022-jp.eml": ("docomo", "marked", [], [], []),
     "milter-manager+test-mails/decomail-au-iso-2022-jp.eml": ("au", "marked", [], [], []),
     "milter-manager+test-mails/decomail-emobile-shift_jis.eml": ("docomo", "marked", [], [], []),
     "milter-manager+test-mails/machine-dependent-docomo-shift-jis-extra-8bit.eml": ("docomo", "marked", [], [], []),
     "milter-manager+test-mails/machine-dependent-au-iso-2022-jp-extra-7bit.eml": ("au", "marked", [], [], []),
     "milter-manager+test-mails/machine-dependent-emobile-utf-8-extra-base64.eml": ("docomo", "marked", [], [], []),
-    "milter-manager+test-mails/emoji-unicode.eml": ("docomo", "marked", [], [], []),
+    # A standard emoji (U+1F620) in UTF-8 base64 text: docomo's image of it.
+    "milter-manager+test-mails/emoji-unicode.eml": ("docomo", "converted", [], ["docomo/F996"], []),
     "sisimai+set-of-emails/lhost-ezweb-01.eml": (None, "marked", [], [], []),
     # Declared ISO-2022-JP, but its text is EUC-JP: read as Shift-JIS, two byte pairs of the
     # garbage are au codes. What a client shows of it was garbage before too.
@@ -56,7 +55,7 @@ EXPECTED = {
     "tmtysk+mbmail/docomo.eml": (None, "converted", ["docomo/F89F"], ["docomo/F89F"], []),
     "tmtysk+mbmail/ezweb.eml": (None, "converted", ["au/F660"], ["au/F660"], []),
     "tmtysk+mbmail/softbank.eml": (None, "converted", ["softbank/F98B"], ["softbank/F98B"], []),
-    # UTF-8 HTML is not read yet, and nothing else is text: the message stays as it is.
+    # Its only part is UTF-8 HTML without a pictograph: nothing to convert, nothing to mark.
     "ukkz+mailparser/sample_docomo.txt": ("docomo", "unchanged", [], [], []),
 }
 TAG = re.compile(rb'<img src="file://localhost/[^"]*/([a-z]+)/([0-9A-F]{4})\.gif">')
@@ -138,6 +137,46 @@ def jis_to_sjis(text):
     return bytes(out)
 
 
+def load_unicode_tables(data_dir):
+    """The generator's own reading of the carrier data: {carrier: {(code points...): [codes]}}."""
+    sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
+    import make_unicode_tables
+    return make_unicode_tables.read_tables(os.path.join(data_dir, "carrier-codes.md"),
+                                           os.path.join(data_dir, "emoji4unicode", "google-pua.tsv"),
+                                           "/usr/share/unicode/EmojiSources.txt")
+
+
+def with_unicode_as_images(html, carrier, image_dir, tables):
+    """The same for UTF-8 HTML: the longest sequence with an image for each of its codes
+    (U+FE0F skipped inside and after it), outside markup; the rest as it is."""
+    text, out, i = html.decode("utf-8", "surrogateescape"), [], 0
+    table = tables[carrier]
+    while i < len(text):
+        if text[i] == "<":
+            end = text.find(">", i)
+            end = len(text) if end < 0 else end + 1
+            out.append(text[i:end])
+            i = end
+            continue
+        points, ends, j = [], [], i
+        while len(points) < 4 and j < len(text) and text[j] != "\ufe0f":
+            points.append(ord(text[j]))
+            j += 1
+            while j < len(text) and text[j] == "\ufe0f":
+                j += 1
+            ends.append(j)
+        for n in range(len(points), 0, -1):
+            codes = table.get(tuple(points[:n]))
+            if codes and all(os.path.isfile(os.path.join(image_dir, carrier, f"{c:04X}.gif")) for c in codes):
+                out.append("".join(f"[{carrier}/{c:04X}]" for c in codes))
+                i = ends[n - 1]
+                break
+        else:
+            out.append(text[i])
+            i += 1
+    return "".join(out).encode("utf-8", "surrogateescape")
+
+
 def with_codes_as_images(sjis, carrier, image_dir):
     """The HTML with every code of the carrier's image set outside markup written as the
     image name, walked as the plug-in walks it."""
@@ -159,7 +198,7 @@ def with_codes_as_images(sjis, carrier, image_dir):
     return bytes(out)
 
 
-def check(name, source, result, image_dir, failures):
+def check(name, source, result, image_dir, tables, failures):
     _, outcome, subject, body, html_images = EXPECTED[name]
     fail = lambda what: failures.append(f"{name}: {what}")
     if outcome == "unchanged":
@@ -175,10 +214,12 @@ def check(name, source, result, image_dir, failures):
         if rest != lf_source.partition(b"\n\n")[2] or OURS.search(result):
             fail("more than the marker was changed")
         return
+    before, after = Entity(source), Entity(result)
+    texts = [leaf.decoded().replace(b"\r\n", b"\n") for leaf in before.leaves() if leaf.type == "text/plain"]
     for b in dict.fromkeys(OURS.findall(lf_result)):
         parts = lf_result.split(b"--" + b)
         text_part = parts[1].split(b"\n\n", 1)[1]  # parts[1]: the text part, parts[2]: the HTML part
-        if not text_part.endswith(b"\n\n\n") or text_part[:-3] not in lf_source:
+        if not text_part.endswith(b"\n\n") or text_part[:-2] not in texts:
             fail("the text part is not the original text byte for byte")
         html = parts[2].split(b"\n\n", 1)[1]
         block, sep, html_body = html.partition(b"----------------------------------------<BR>")
@@ -190,7 +231,6 @@ def check(name, source, result, image_dir, failures):
     if not OURS.search(result) and (subject or body):
         fail("no alternative part")
 
-    before, after = Entity(source), Entity(result)
     # The sender's HTML parts: each code an image of its own, nothing else changed.
     old_html, new_html = list(before.sender_html()), list(after.sender_html())
     if len(old_html) != len(new_html):
@@ -204,8 +244,9 @@ def check(name, source, result, image_dir, failures):
         got_html.append(images(replaced))
         if old.charset in ("", "iso-2022-jp", "us-ascii"):
             text, replaced = jis_to_sjis(text), jis_to_sjis(replaced)
-        if carrier and TAG.sub(lambda m: b"[" + m.group(1) + b"/" + m.group(2) + b"]", replaced) != \
-                with_codes_as_images(text, carrier, image_dir):
+        expected = with_unicode_as_images(text, carrier, image_dir, tables) if old.charset in ("utf-8", "utf8") \
+            else with_codes_as_images(text, carrier, image_dir)
+        if carrier and TAG.sub(lambda m: b"[" + m.group(1) + b"/" + m.group(2) + b"]", replaced) != expected:
             fail("an HTML part changed in more than its pictographs")
         if not carrier and old.raw != new.raw:
             fail("an HTML part without pictographs changed")
@@ -226,6 +267,7 @@ def main():
         print(f"skipped: no fixtures at {fixtures} (shared/ is absent)")
         return 77
     failures = []
+    tables = load_unicode_tables(os.path.join(fixtures, "..", "data"))
     found = sorted(os.path.relpath(os.path.join(d, f), fixtures) for d, _, files in os.walk(fixtures) for f in files
                    if f.endswith((".eml", ".txt")) and not f.startswith("LICENSE"))
     for name in found:
@@ -242,7 +284,7 @@ def main():
                 failures.append(f"{name}: glyphory failed: {run.stderr.decode(errors='replace')}")
                 continue
             with open(path, "rb") as f, open(target, "rb") as g:
-                check(name, f.read(), g.read(), image_dir, failures)
+                check(name, f.read(), g.read(), image_dir, tables, failures)
             said = run.stderr.decode(errors="replace").strip()
             print(said.replace(fixtures + "/", ""))
             if EXPECTED[name][1] == "converted" and "converted (" not in said:

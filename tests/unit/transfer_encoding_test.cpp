@@ -39,7 +39,9 @@ void ExpectShortLines(const std::string& encoded, const std::string& what) {
         EXPECT_LE(end - start, 76u) << what;
         const std::string_view line = std::string_view(encoded).substr(start, end - start);
         EXPECT_EQ(line.find_first_of("\r\n"), std::string_view::npos) << what;
-        if (!line.empty()) EXPECT_TRUE(line.back() != ' ' && line.back() != '\t') << what;
+        if (!line.empty()) {
+            EXPECT_TRUE(line.back() != ' ' && line.back() != '\t') << what;
+        }
         start = end + 2;
     }
     EXPECT_EQ(start, encoded.size()) << what;

@@ -2,6 +2,9 @@
 // conversion on opening, and the settings file beside the module deciding who qualifies.
 #include <windows.h>
 
+#include <string>
+#include <vector>
+
 #include <gtest/gtest.h>
 
 #include "host/mail_host.h"
@@ -188,6 +191,44 @@ TEST_F(Command, HeadersWrittenWithoutBlankOrInOtherCaseAreRead) {
     ASSERT_EQ(TheMailHost().SetSourceCalls(), 1);
     EXPECT_NE(TheMailHost().CurrentSource().find(plugin.Tag("docomo", "F89F.gif")), std::string::npos);
     EXPECT_NE(TheMailHost().CurrentSource().find("Content-Type: text/plain; charset=\"SHIFT_JIS\""), std::string::npos);
+}
+
+// Smartphone mail in UTF-8: the carrier's own code, Google's, a standard emoji; the Subject as
+// the client hands it over (encoded words decoded to their UTF-8 bytes).
+TEST_F(Command, Utf8MailOfSoftbankAndDocomoIsConvertedWhole) {
+    const struct {
+        const char* ini;
+        std::vector<std::string> images;
+        std::string from, body, subject;  // subject: as the header carries it
+    } cases[] = {
+        {"[Config]\r\nAuto Mode=true\r\nSoftbank List=i.softbank.jp\r\n", {"softbank\\F97C.gif", "softbank\\F7BC.gif"},
+         "taro@i.softbank.jp", "\xE6\x9C\xAC\xE6\x96\x87\xEE\x88\x9C\r\n",  // U+E21C
+         "=?UTF-8?B?6aGM5ZCN7oC8?="},                                              // U+E03C
+        {"[Config]\r\nAuto Mode=true\r\nDocomo List=docomo.ne.jp\r\n", {"docomo\\F89F.gif", "docomo\\F8A1.gif"},
+         "hanako@docomo.ne.jp", "\xF3\xBE\x80\x82&\xE2\x98\x80\xEF\xB8\x8F\r\n",  // U+FE002, U+2600 U+FE0F
+         "x"},
+    };
+    for (const auto& c : cases) {
+        LoadedPlugin plugin(c.ini, c.images);
+        const std::string header = "From: " + c.from + "\r\nSubject: " + c.subject + "\r\n";
+        Open(plugin, header + "Content-Type: text/plain; charset=UTF-8\r\n\r\n" + c.body);
+        ASSERT_EQ(TheMailHost().SetSourceCalls(), 1) << c.from;
+        const std::string result = TheMailHost().CurrentSource();
+        const std::string boundary = result.substr(result.find("boundary=\"") + 10, 64);
+        const bool softbank = c.from.find("softbank") != std::string::npos;
+        const std::string html =
+            softbank ? "Subject:\xE9\xA1\x8C\xE5\x90\x8D" + plugin.Tag("softbank", "F97C.gif") +
+                           "<BR>----------------------------------------<BR>\xE6\x9C\xAC\xE6\x96\x87" +
+                           plugin.Tag("softbank", "F7BC.gif") + "<BR>"
+                     : plugin.Tag("docomo", "F8A1.gif") + "&amp;" + plugin.Tag("docomo", "F89F.gif") + "<BR>";
+        EXPECT_EQ(result,
+                  header + "CreateZaverGlyphory: true\r\nContent-Type: multipart/alternative; boundary=\"" + boundary +
+                      "\"\r\n\r\n--" + boundary + "\r\nContent-Type: text/plain; charset=\"UTF-8\"\r\n"
+                      "Content-Transfer-Encoding: 8bit\r\n\r\n" + c.body + "\r\n\r\n--" + boundary +
+                      "\r\nContent-Type: text/html; charset=\"UTF-8\"\r\nContent-Transfer-Encoding: 8bit\r\n\r\n"
+                      "<HTML>\r\n<BODY>\r\n<FONT  face=\"\xEF\xBC\xAD\xEF\xBC\xB3 \xE3\x82\xB4\xE3\x82\xB7\xE3\x83\x83\xE3\x82\xAF\" "
+                      "size=\"2\">" + html + "\r\n</FONT>\r\n</BODY>\r\n</HTML>\r\n--" + boundary + "--\r\n");
+    }
 }
 
 }  // namespace

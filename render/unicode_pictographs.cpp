@@ -1,0 +1,72 @@
+#include "render/unicode_pictographs.h"
+
+#include <algorithm>
+
+#include "render/utf8.h"
+
+namespace {
+
+constexpr char32_t VARIATION_SELECTOR_16 = 0xFE0F;
+constexpr size_t MAX_SEQUENCE = 4;
+
+// The bytes from at on that are U+FE0F, taken with the code point before them.
+size_t SkipSelectors(std::string_view utf8, size_t at) {
+    for (Utf8Char next; at < utf8.size() && (next = DecodeUtf8(utf8, at)).valid && next.cp == VARIATION_SELECTOR_16;)
+        at += next.length;
+    return at;
+}
+
+bool HasImages(const UnicodePictograph& entry, const PictographMap& map) {
+    for (size_t k = 0; k < entry.count; ++k)
+        if (!map.Find(entry.sjis[k])) return false;
+    return true;
+}
+
+}  // namespace
+
+const UnicodePictographTable& SelectUnicodePictographs(CarrierCode carrier) {
+    switch (carrier) {
+        case CARRIER_DOCOMO: return UNICODE_PICTOGRAPHS[CARRIER_DOCOMO];
+        case CARRIER_SOFTBANK: return UNICODE_PICTOGRAPHS[CARRIER_SOFTBANK];
+        default: return UNICODE_PICTOGRAPHS[CARRIER_AU];
+    }
+}
+
+// The entries that begin with the first code point form one block of the sorted table; most
+// blocks hold a single entry of one code point, and the text after it is not read at all.
+size_t MatchUnicodePictograph(std::string_view utf8, size_t i, const UnicodePictographTable& table,
+                              const PictographMap& map, std::string& tags) {
+    if (!table.MayStartAt(utf8, i)) return 0;
+    const Utf8Char first = DecodeUtf8(utf8, i);
+    if (!first.valid) return 0;
+    const UnicodePictograph* const end = table.entries + table.size;
+    const UnicodePictograph* const block = std::lower_bound(
+        table.entries, end, first.cp, [](const UnicodePictograph& e, char32_t cp) { return e.sequence[0] < cp; });
+    const UnicodePictograph* blockEnd = block;
+    size_t longest = 0;
+    for (; blockEnd != end && blockEnd->sequence[0] == first.cp; ++blockEnd) longest = std::max<size_t>(longest, blockEnd->length);
+    if (block == blockEnd) return 0;
+
+    // The code points of the text from i on, as many as the longest entry needs, and where
+    // each ends with the selectors after it.
+    char32_t sequence[MAX_SEQUENCE] = {first.cp};
+    size_t ends[MAX_SEQUENCE] = {SkipSelectors(utf8, i + first.length)};
+    size_t length = 1;
+    while (length < longest && ends[length - 1] < utf8.size()) {
+        const Utf8Char c = DecodeUtf8(utf8, ends[length - 1]);
+        if (!c.valid) break;
+        sequence[length] = c.cp;
+        ends[length] = SkipSelectors(utf8, ends[length - 1] + c.length);
+        ++length;
+    }
+    // The longest entry of the block that the text holds and that has its images.
+    const UnicodePictograph* best = nullptr;
+    for (const UnicodePictograph* e = block; e != blockEnd; ++e) {
+        if (e->length <= length && (!best || e->length > best->length) &&
+            std::equal(e->sequence, e->sequence + e->length, sequence) && HasImages(*e, map))
+            best = e;
+    }
+    if (!best) return 0;
+    for (size_t k = 0; k < best->count; ++k) tags.append(*map.Find(best->sjis[k]));
+    return ends[best->length - 1] - i;
+}

@@ -1,0 +1,92 @@
+#include "render/utf8_to_html.h"
+
+#include "render/text_to_html.h"
+#include "render/unicode_pictographs.h"
+#include "render/utf8.h"
+#include "platform/code_page.h"
+#include "shell/host_api.h"
+
+namespace {
+
+const char* EscapeOf(char ch) {
+    switch (ch) {
+        case '&': return "&amp;";
+        case '<': return "&lt;";
+        case '>': return "&gt;";
+        case '"': return "&quot;";
+        default: return nullptr;
+    }
+}
+
+// Appends what stands between run and i unchanged, then with, and moves both past the width.
+class Writer {
+public:
+    explicit Writer(std::string_view text) : text(text) {}
+    std::string_view text;
+    std::string out;
+    size_t run = 0;
+    void Replace(size_t& i, size_t width, std::string_view with) {
+        out.append(text.substr(run, i - run)).append(with);
+        run = i += width;
+    }
+    // The pictograph at i, if one starts there, replaced by its images' tags.
+    bool ReplacePictograph(size_t& i, const UnicodePictographTable& table, const PictographMap& map, bool& found) {
+        if (!table.MayStartAt(text, i)) return false;
+        tags.clear();
+        const size_t width = MatchUnicodePictograph(text, i, table, map, tags);
+        if (width == 0) return false;
+        Replace(i, width, tags);
+        return found = true;
+    }
+    std::string Finish() { return std::move(out.append(text.substr(run))); }
+
+private:
+    std::string tags;
+};
+
+}  // namespace
+
+std::string RenderUtf8AsHtml(std::string_view utf8, CarrierCode carrier, bool& found) {
+    const PictographMap& map = SelectPictographMap(carrier);
+    const UnicodePictographTable& table = SelectUnicodePictographs(carrier);
+    Writer w(utf8);
+    w.out.reserve(utf8.size() + utf8.size() / 8);
+    for (size_t i = 0; i < utf8.size();) {
+        const char ch = utf8[i];
+        const bool ascii = static_cast<unsigned char>(ch) < 0x80;
+        Utf8Char c{static_cast<unsigned char>(ch), 1, true};
+        if (!ascii) c = DecodeUtf8(utf8, i);
+        if (ch == '\r' && i + 1 < utf8.size() && utf8[i + 1] == '\n') {
+            w.Replace(i, 2, "<BR>");
+        } else if (const char* escape = ascii ? EscapeOf(ch) : nullptr) {
+            w.Replace(i, 1, escape);
+        } else if (!c.valid) {
+            w.Replace(i, c.length, REPLACEMENT_CHARACTER);
+        } else if (!w.ReplacePictograph(i, table, map, found)) {
+            i += c.length;
+        }
+    }
+    return w.Finish();
+}
+
+std::string ReplaceUtf8HtmlPictographs(std::string_view utf8, CarrierCode carrier, bool& found) {
+    const PictographMap& map = SelectPictographMap(carrier);
+    const UnicodePictographTable& table = SelectUnicodePictographs(carrier);
+    Writer w(utf8);
+    for (size_t i = 0; i < utf8.size();) {
+        if (utf8[i] == '<') {
+            const size_t end = utf8.find('>', i + 1);
+            i = end == std::string_view::npos ? utf8.size() : end + 1;
+        } else if (!w.ReplacePictograph(i, table, map, found)) {
+            i += static_cast<unsigned char>(utf8[i]) < 0x80 ? 1 : DecodeUtf8(utf8, i).length;
+        }
+    }
+    return w.Finish();
+}
+
+std::string ConvertSubjectToUtf8Html(std::string_view subject, bool& found, CarrierCode carrier) {
+    if (subject.find('\x1B') == std::string_view::npos && IsValidUtf8(subject))
+        return RenderUtf8AsHtml(subject, carrier, found);
+    const char* sjis = g_hostApi.BKA_ISO_2022_JP(std::string(subject).c_str(), ISO2022JP_TO_SJIS);
+    return ConvertCp932ToUtf8(RenderSjisAsHtml(sjis ? sjis : "", SelectPictographMap(carrier), found));
+}
