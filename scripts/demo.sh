@@ -26,7 +26,7 @@ for sample in "$root"/samples/*.eml; do
         sed -E -e 's/--------_[0-9a-f]{32}_MULTIPART_ALTERNATIVE_/BOUNDARY/g' -e 's|file://localhost/Z:/|file://localhost//|g' "$1"
     }
     if cmp -s <(same "$out/$name.eml") <(same "$out/$name.dll.eml"); then verdict="same as Glyphory.dll's"; else verdict="DIFFERS from Glyphory.dll's"; status=1; fi
-    printf '%-10s %s; %s\n' "$name" "$(sed 's/^[^:]*: //' "$out/$name.log")" "$verdict"
+    printf '%-12s %s; %s\n' "$name" "$(sed 's/^[^:]*: //' "$out/$name.log")" "$verdict"
 done
 wineserver -k || true
 echo "rewritten messages and previews: $out/*.eml, $out/*.html"
