@@ -11,15 +11,20 @@
 #include <iterator>
 #include <memory>
 #include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
 #if defined(_WIN32)
 #include <fcntl.h>
 #include <io.h>
+#include <windows.h>
+#else
+#include <unistd.h>
 #endif
 
 #include "host/mail_host.h"
+#include "mime/entity_kind.h"
 #include "mime/message_rewriter.h"
 #include "render/pictograph_map.h"
 #include "settings/plugin_settings.h"
@@ -46,8 +51,8 @@ const char HELP[] =
     "  --out-dir DIR      write each result into DIR under its own name\n"
     "  --in-place         replace each FILE, keeping the original as FILE~\n"
     "  --settings INI     sender lists and the rest, as the plug-in's Glyphory.ini\n"
-    "                     (default: the bundled one)\n"
-    "  --images DIR       the folder holding au/, softbank/, docomo/ (default: the generated set)\n"
+    "                     (default: the one installed with the command)\n"
+    "  --images DIR       the folder holding au/, softbank/, docomo/ (default: the installed set)\n"
     "  --carrier NAME     take every sender for this carrier's\n"
     "  --force            convert also a message that does not qualify, as the menu command does\n"
     "\n"
@@ -56,8 +61,8 @@ const char HELP[] =
 
 struct Options {
     std::string command;
-    std::string settings = GLYPHORY_DEFAULT_SETTINGS;
-    std::string images = GLYPHORY_DEFAULT_IMAGES;
+    std::string settings;  // empty: the one installed with the command
+    std::string images;
     std::optional<CarrierCode> carrier;
     bool force = false;
     std::vector<std::string> files;
@@ -134,7 +139,24 @@ std::string ReadInput(const std::string& path) {
     return text;
 }
 
+unsigned long ProcessId() {
+#if defined(_WIN32)
+    return GetCurrentProcessId();
+#else
+    return static_cast<unsigned long>(getpid());
+#endif
+}
+
+// A name beside the target that no other run picks: the process and random bits.
+fs::path TemporaryBeside(const fs::path& target) {
+    std::random_device random;
+    char suffix[48];
+    std::snprintf(suffix, sizeof suffix, ".glyphory-%lu-%08x%08x.tmp", static_cast<unsigned long>(ProcessId()), random(), random());
+    return target.string() + suffix;
+}
+
 // Written to a temporary file beside the target and renamed into place: never half-written.
+// A file replaced keeps its permission bits (a mail file of 0600 stays 0600).
 void WriteOutput(const std::string& path, const std::string& bytes) {
     if (path == "-") {
         std::cout.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
@@ -143,18 +165,20 @@ void WriteOutput(const std::string& path, const std::string& bytes) {
         return;
     }
     const fs::path target(path);
-    const fs::path temporary = target.string() + ".glyphory-tmp";
+    const fs::path temporary = TemporaryBeside(target);
+    std::error_code error;
     {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
         out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
         out.close();
-        if (!out) {
-            std::error_code ignored;
-            fs::remove(temporary, ignored);
+        std::error_code missing;
+        const fs::file_status old = fs::status(target, missing);
+        if (!missing && fs::exists(old)) fs::permissions(temporary, old.permissions(), error);
+        if (!out || error) {
+            fs::remove(temporary, error);
             throw Failure{"cannot write " + path};
         }
     }
-    std::error_code error;
     fs::rename(temporary, target, error);
     if (error) {
         fs::remove(temporary, error);
@@ -177,6 +201,38 @@ size_t CountTags(std::string_view text) {
     size_t count = 0;
     for (size_t at = text.find("<img src=\""); at != std::string_view::npos; at = text.find("<img src=\"", at + 1)) ++count;
     return count;
+}
+
+// An alternative boundary of the plug-in's own form.
+bool IsOwnBoundary(std::string_view boundary) {
+    constexpr std::string_view HEAD = "--------_", TAIL = "_MULTIPART_ALTERNATIVE_";
+    return boundary.size() == 64 && boundary.substr(0, HEAD.size()) == HEAD && boundary.substr(64 - TAIL.size()) == TAIL;
+}
+
+// The pictographs shown in a converted entity: the images of every HTML part, a Subject block's
+// once for the whole message however many text parts carry it.
+struct Shown {
+    size_t body = 0;
+    size_t subject = 0;
+};
+
+void CountShown(std::string_view entity, Shown& shown, bool ownHtml, int depth) {
+    if (depth > 64) return;
+    const HeaderAndBody split = SplitHeaderAndBody(entity);
+    const EntityKind kind = ClassifyEntity(SplitHeaderLines(split.header));
+    if (kind.media == MediaKind::Multipart) {
+        const PartList parts = SplitMultipartBody(split.body, kind.boundary).parts;
+        for (size_t i = 0; i < parts.size(); ++i) CountShown(parts[i], shown, IsOwnBoundary(kind.boundary) && i == 1, depth + 1);
+        return;
+    }
+    if (kind.media != MediaKind::Html) return;
+    std::string storage;
+    const std::optional<std::string_view> html = DecodeText(kind.encoding, split.body, storage);
+    if (!html) return;
+    constexpr std::string_view RULE = "----------------------------------------<BR>";
+    const size_t rule = ownHtml ? html->find(RULE) : std::string_view::npos;
+    if (rule != std::string_view::npos) shown.subject = std::max(shown.subject, CountTags(html->substr(0, rule)));
+    shown.body += CountTags(rule == std::string_view::npos ? *html : html->substr(rule));
 }
 
 struct Outcome {
@@ -203,7 +259,10 @@ Outcome ConvertMessage(const std::string& file, bool force) {
     ConvertCurrentMail(0, 0);
     if (TheMailHost().SetSourceCalls() == 0) return {file, "unchanged: not a text message"};
     const std::string& result = TheMailHost().CurrentSource();
-    const size_t replaced = CountTags(result) - CountTags(source);
+    Shown before, after;
+    CountShown(source, before, false, 0);
+    CountShown(result, after, false, 0);
+    const size_t replaced = after.body + after.subject - before.body - before.subject;
     Outcome outcome{lfOnly ? ReplaceAll(result, "\r\n", "\n") : result, "", replaced > 0};
     outcome.said = replaced > 0 ? "converted (" + std::string(CarrierName(carrier)) + ", " + std::to_string(replaced) +
                                       " pictograph" + (replaced == 1 ? "" : "s") + " replaced)"
@@ -211,26 +270,58 @@ Outcome ConvertMessage(const std::string& file, bool force) {
     return outcome;
 }
 
-// The HTML part of a converted message as a page of its own, in the charset the part declares.
-std::string PreviewPage(const std::string& converted) {
-    size_t at = std::string::npos;
-    std::string charset;
-    for (const char* candidate : {"ISO-2022-JP", "UTF-8"}) {
-        const size_t found = converted.find("Content-Type: text/html; charset=\"" + std::string(candidate) + "\"");
-        if (found < at) at = found, charset = candidate;
+// The HTML part the conversion made (the second part of the first alternative of the
+// plug-in's own), as a page of its own in the charset the part declares.
+std::string PreviewPage(const std::string& message) {
+    const std::string converted = message.find("\r\n") == std::string::npos ? ReplaceAll(message, "\n", "\r\n") : message;
+    constexpr std::string_view TYPE = "Content-Type: multipart/alternative; boundary=\"";
+    for (size_t at = converted.find(TYPE); at != std::string::npos; at = converted.find(TYPE, at + 1)) {
+        const std::string boundary = converted.substr(at + TYPE.size(), 64);
+        if (!IsOwnBoundary(boundary)) continue;
+        const std::string delimiter = "--" + boundary + "\r\n";
+        const size_t first = converted.find(delimiter, at);
+        const size_t second = first == std::string::npos ? first : converted.find(delimiter, first + delimiter.size());
+        if (second == std::string::npos) return {};
+        const std::string_view part = std::string_view(converted).substr(second + delimiter.size());
+        const HeaderAndBody split = SplitHeaderAndBody(part);
+        const EntityKind kind = ClassifyEntity(SplitHeaderLines(split.header));
+        const size_t end = split.body.find("</HTML>");
+        if (end == std::string_view::npos) return {};
+        return "<!DOCTYPE html>\n<meta charset=\"" + kind.charsetName + "\">\n" + std::string(split.body.substr(0, end + 7)) + "\n";
     }
-    if (at == std::string::npos) return {};
-    const size_t crlf = converted.find("\r\n\r\n", at), lf = converted.find("\n\n", at);
-    const size_t body = crlf < lf ? crlf + 4 : lf == std::string::npos ? lf : lf + 2;
-    const size_t end = body == std::string::npos ? body : converted.find("</HTML>", body);
-    if (end == std::string::npos) return {};
-    return "<!DOCTYPE html>\n<meta charset=\"" + charset + "\">\n" + converted.substr(body, end + 7 - body) + "\n";
+    return {};
+}
+
+// The folder of the running program.
+fs::path ProgramFolder() {
+#if defined(_WIN32)
+    std::wstring path(32768, L'\0');
+    path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
+    return fs::path(path).parent_path();
+#else
+    std::error_code error;
+    return fs::read_symlink("/proc/self/exe", error).parent_path();
+#endif
+}
+
+// The settings file and image folder installed with the program: share/glyphory/ beside its
+// bin/ folder (cmake --install, and the build tree), or beside the program itself as in the
+// plug-in's bundle (Glyphory.ini and Glyphory/).
+std::pair<fs::path, fs::path> FindInstalledFiles() {
+    const fs::path folder = ProgramFolder();
+    const fs::path share = folder.parent_path() / "share" / "glyphory";
+    if (fs::exists(share / "Glyphory.ini")) return {share / "Glyphory.ini", share / "images"};
+    return {folder / "Glyphory.ini", folder / "Glyphory"};
 }
 
 void SetUpHost(const Options& options) {
     BindBuiltinHost(g_hostApi);
-    if (!options.settings.empty() && !fs::exists(options.settings)) throw Failure{"cannot read " + options.settings};
-    g_pSettings = std::make_unique<CPluginSettings>(options.settings);
+    const auto [installedSettings, installedImages] = FindInstalledFiles();
+    // Absolute, or the private-profile functions would look for a bare name in the Windows folder.
+    const fs::path settings = fs::absolute(options.settings.empty() ? installedSettings : fs::path(options.settings));
+    if (!fs::is_regular_file(settings))
+        throw Failure{"cannot read " + settings.string() + (options.settings.empty() ? " (the installed settings; give --settings)" : "")};
+    g_pSettings = std::make_unique<CPluginSettings>(settings.string());
     g_pSettings->Load();
     if (options.carrier) {
         g_pSettings->m_listAU.clear();
@@ -238,13 +329,15 @@ void SetUpHost(const Options& options) {
         g_pSettings->m_listSoftbank.clear();
         g_pSettings->m_nDefaultCarrier = *options.carrier;
     }
-    if (options.images.empty()) return;
-    if (!fs::is_directory(options.images)) throw Failure{"no image folder " + options.images};
     // The tags' file URLs need the folder's whole path.
-    const std::string images = fs::absolute(options.images).lexically_normal().string();
-    ScanPictographFolder(images + "/au/", g_mapAU);
-    ScanPictographFolder(images + "/softbank/", g_mapSoftbank);
-    ScanPictographFolder(images + "/docomo/", g_mapDocomo);
+    const fs::path images = fs::absolute(options.images.empty() ? installedImages : fs::path(options.images)).lexically_normal();
+    const bool any = fs::is_directory(images / "au") || fs::is_directory(images / "softbank") || fs::is_directory(images / "docomo");
+    // Without images every message would be marked as converted with nothing shown, and the
+    // marker would keep a later real conversion away.
+    if (!any) throw Failure{"no pictograph images: " + images.string() + " holds none of au/, softbank/, docomo/"};
+    ScanPictographFolder((images / "au").string() + "/", g_mapAU);
+    ScanPictographFolder((images / "softbank").string() + "/", g_mapSoftbank);
+    ScanPictographFolder((images / "docomo").string() + "/", g_mapDocomo);
 }
 
 int Run(const Options& options) {

@@ -32,6 +32,8 @@ gtest_discover_tests(glyphory_unit_tests DISCOVERY_TIMEOUT 60 PROPERTIES ENVIRON
 find_package(benchmark REQUIRED)
 add_executable(glyphory_bench bench/render_bench.cpp)
 target_link_libraries(glyphory_bench PRIVATE glyphory_core glyphory_host benchmark::benchmark)
+add_executable(glyphory_bench_shapes bench/shapes_bench.cpp)
+target_link_libraries(glyphory_bench_shapes PRIVATE glyphory_core glyphory_host benchmark::benchmark)
 add_executable(glyphory_bench_rewrite bench/rewrite_bench.cpp)
 target_link_libraries(glyphory_bench_rewrite PRIVATE glyphory_core glyphory_host benchmark::benchmark)
 

@@ -59,5 +59,10 @@ foreach(case
               PASS "^${outcome}:")
 endforeach()
 
-# The command built for Windows runs there too.
+# The command built for Windows runs there too, and in the bundle it finds its settings file
+# and images beside itself.
 wine_test(wine_cli_version COMMAND $<TARGET_FILE_NAME:glyphory> --version PASS "^glyphory ${PROJECT_VERSION}")
+if(GLYPHORY_PICTOGRAPHS)
+    wine_test(wine_cli_in_bundle COMMAND bundle/glyphory.exe convert ${PROJECT_SOURCE_DIR}/samples/docomo.eml -o cli-docomo.eml
+              PASS "converted \\(docomo, 3 pictographs replaced\\)")
+endif()

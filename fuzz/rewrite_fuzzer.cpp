@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include "fuzz/check.h"
 #include "host/mail_host.h"
 #include "mime/entity_kind.h"
 #include "mime/message_rewriter.h"
@@ -23,13 +24,6 @@
 namespace {
 
 constexpr std::string_view OWN_BOUNDARY = "multipart/alternative; boundary=\"--------_";
-
-#define Check(holds) CheckAt(holds, __LINE__)
-void CheckAt(bool holds, int line) {
-    if (holds) return;
-    std::fprintf(stderr, "invariant broken at rewrite_fuzzer.cpp:%d\n", line);
-    std::abort();
-}
 
 // A boundary of the generated form that the input did not hold: made by this program.
 bool IsOwnBoundary(std::string_view boundary, std::string_view input) {

@@ -29,9 +29,14 @@ std::optional<std::string> DecodeQ(std::string_view text) {
     return out;
 }
 
+// RFC 2047: an encoded word is at most 75 characters. Looking no further keeps a header of
+// many unterminated "=?" linear.
+constexpr size_t MAX_ENCODED_WORD = 75;
+
 // The encoded word at the start of text and its length, when there is one.
 std::optional<std::string> DecodeWordAt(std::string_view text, size_t& length) {
     if (text.substr(0, 2) != "=?") return std::nullopt;
+    text = text.substr(0, MAX_ENCODED_WORD);
     const size_t charsetEnd = text.find('?', 2);
     if (charsetEnd == std::string_view::npos || charsetEnd + 2 >= text.size() || text[charsetEnd + 2] != '?')
         return std::nullopt;

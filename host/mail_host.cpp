@@ -40,6 +40,7 @@ std::string FindHeaderField(std::string_view message, std::string_view name) {
 
 void MailHost::SetCurrentMessage(std::string source) {
     m_source = std::move(source);
+    m_decodedHeaders.clear();
     m_setSourceCalls = 0;
 }
 
@@ -58,7 +59,12 @@ int32_t MailHost::RegisterUICallback(int32_t commandId, BkStateProc state) {
 int32_t MailHost::GetSpecifiedHeader(const char* name, char* buffer, int32_t size) const {
     if (!buffer || size <= 0) return 0;
     // Shown as a mail client shows it: encoded words decoded to the bytes they carry.
-    const std::string value = name ? DecodeEncodedWords(FindHeaderField(m_source, name)) : std::string();
+    std::string key = name ? name : "";
+    for (char& c : key) c = static_cast<char>(ToAsciiLower(static_cast<unsigned char>(c)));
+    auto it = m_decodedHeaders.find(key);
+    if (it == m_decodedHeaders.end())
+        it = m_decodedHeaders.emplace(key, name ? DecodeEncodedWords(FindHeaderField(m_source, name)) : std::string()).first;
+    const std::string& value = it->second;
     const size_t len = std::min(value.size(), static_cast<size_t>(size) - 1);
     std::memcpy(buffer, value.data(), len);
     buffer[len] = '\0';
@@ -73,6 +79,7 @@ char* MailHost::GetSource() {
 int32_t MailHost::SetSource(const char* source) {
     ++m_setSourceCalls;
     m_source = source ? source : "";
+    m_decodedHeaders.clear();
     return 1;
 }
 

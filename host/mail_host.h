@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,6 +44,8 @@ private:
     std::string m_source;
     std::string m_handedSource;  // the copy BKA_GetSource returns; the caller copies it at once
     std::string m_converted;     // the last result of BKA_ISO_2022_JP
+    // Each header asked for, decoded once per message: names in lower case, values decoded.
+    mutable std::map<std::string, std::string> m_decodedHeaders;
     int m_setSourceCalls = 0;
     std::vector<RegisteredCommand> m_commands;
 };

@@ -9,6 +9,7 @@
 
 #include "mime/ascii_case.h"
 #include "platform/ini_file.h"
+#include "platform/ini_text.h"
 
 namespace {
 
@@ -91,21 +92,23 @@ Place Find(std::string_view text, std::string_view section, std::string_view key
 
 }  // namespace
 
-std::string ReadIniValue(const std::string& section, const std::string& key, const std::string& fallback,
-                         const std::string& path) {
+std::string FindIniValue(std::string_view text, std::string_view section, std::string_view key,
+                         const std::string& fallback) {
     std::string value = fallback;
-    if (const auto text = ReadFile(path)) {
-        const Place place = Find(*text, section, key);
-        if (place.keyLine) {
-            std::string_view line(text->data() + place.keyLine->begin, place.keyLine->end - place.keyLine->begin);
-            std::string_view found = Trim(Trim(line).substr(Trim(line).find('=') + 1));
-            if (found.size() >= 2 && found.front() == '"' && found.back() == '"')
-                found = found.substr(1, found.size() - 2);
-            value = found;
-        }
+    const Place place = Find(text, section, key);
+    if (place.keyLine) {
+        const std::string_view line = Trim(text.substr(place.keyLine->begin, place.keyLine->end - place.keyLine->begin));
+        std::string_view found = Trim(line.substr(line.find('=') + 1));
+        if (found.size() >= 2 && found.front() == '"' && found.back() == '"') found = found.substr(1, found.size() - 2);
+        value = found;
     }
     if (value.size() > INI_VALUE_SIZE - 1) value.resize(INI_VALUE_SIZE - 1);
     return value;
+}
+
+std::string ReadIniValue(const std::string& section, const std::string& key, const std::string& fallback,
+                         const std::string& path) {
+    return FindIniValue(ReadFile(path).value_or(std::string()), section, key, fallback);
 }
 
 void WriteIniValue(const std::string& section, const std::string& key, const std::string& value,

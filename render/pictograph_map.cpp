@@ -23,7 +23,6 @@ bool IsImageName(std::string_view name) {
 
 void PictographMap::Store(uint16_t code, std::string tag) {
     if (!m_index) m_index = std::make_unique<Index>();
-    m_index->longest = std::max(m_index->longest, tag.size());
     std::string& stored = m_index->tags[code];
     stored = std::move(tag);
     m_index->flat[code] = &stored;

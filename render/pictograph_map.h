@@ -22,14 +22,12 @@ public:
     // For each byte value, whether some code begins with it: most bytes of a text start none.
     [[nodiscard]] const bool* FirstBytes() const;
     [[nodiscard]] const std::map<uint16_t, std::string>& Tags() const;
-    [[nodiscard]] size_t LongestTag() const { return m_index ? m_index->longest : 0; }
 
 private:
     struct Index {
         std::map<uint16_t, std::string> tags;
         const std::string* flat[0x10000] = {};  // into tags, whose nodes never move
         bool firstBytes[0x100] = {};
-        size_t longest = 0;
     };
     std::unique_ptr<Index> m_index;
 };

@@ -44,12 +44,10 @@ std::string RenderSjisAsHtml(std::string_view sjis, const PictographMap& map, bo
     for (int ch = 0; ch < 256; ++ch) marked[ch] = special[ch] | startsCode[ch];
     const auto* const s = reinterpret_cast<const unsigned char*>(sjis.data());
     const size_t n = sjis.size();
-    // Room for every byte that may start a code to become a tag: reserved, not touched, so a
-    // guess too high costs nothing, and the text's own growth never copies it all again.
-    size_t starts = 0;
-    for (size_t k = 0; k < n; ++k) starts += startsCode[s[k]];
+    // A bounded guess: room for every byte that may start a code to become a tag would be
+    // hundreds of megabytes for a text of such bytes. Dense text grows the string instead.
     std::string out;
-    out.reserve(n + n / 4 + starts * map.LongestTag());
+    out.reserve(n + n / 4);
     size_t run = 0;    // the bytes from here on are still to be copied unchanged
     size_t start = 0;  // a position known to start a character; all before it is settled
     size_t i = 0;

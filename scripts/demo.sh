@@ -12,7 +12,7 @@ use_wine
 out=$root/out
 mkdir -p "$out"
 bundle=$dir/bundle
-cli=$build/native/glyphory
+cli=$build/native/bin/glyphory
 [[ -d $WINEPREFIX ]] || "$loader" wineboot -i >/dev/null 2>&1  # Wine's first start talks a lot
 status=0
 echo "Glyphory.dll from $bundle, images from $bundle/Glyphory, settings $bundle/Glyphory.ini"

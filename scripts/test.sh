@@ -34,18 +34,26 @@ configure_and_build "$build/sanitize" -DCMAKE_BUILD_TYPE=Debug \
     "-DCMAKE_CXX_FLAGS=-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
 run_ctest "native unit tests under ASan and UBSan" "$build/sanitize" -j "$jobs"
 
-# A bounded fuzz run of the message rewrite (libFuzzer, ASan, UBSan) from the seed messages.
-echo "== fuzzing the message rewrite for 60 seconds"
+# Bounded fuzz runs (libFuzzer, ASan, UBSan) where strangers' bytes enter, from the seeds:
+# the message rewrite for a minute, the walks, the header decoder and the INI reader for 20 s.
 configure_and_build "$build/fuzz" -DCMAKE_CXX_COMPILER=clang++ -S "$root/fuzz"
-rm -rf "$build/fuzz/corpus" && cp -r "$root/fuzz/corpus" "$build/fuzz/corpus"
-if (cd "$build/fuzz" && ./rewrite_fuzzer -max_total_time=60 -seed=1 -dict="$root/fuzz/mime.dict" -max_len=4096 \
-        corpus >fuzz.log 2>&1); then
-    grep -E '^Done' "$build/fuzz/fuzz.log" || true
-    passed=$((passed + 1))
-else
-    tail -n 30 "$build/fuzz/fuzz.log"
-    failed=$((failed + 1))
-fi
+fuzz() {  # fuzz TARGET SEEDS SECONDS [options...]
+    local target=$1 seeds=$2 seconds=$3
+    shift 3
+    echo "== fuzzing $target for $seconds seconds"
+    rm -rf "$build/fuzz/corpus-$target" && cp -r "$root/fuzz/$seeds" "$build/fuzz/corpus-$target"
+    if (cd "$build/fuzz" && "./$target" -max_total_time="$seconds" -seed=1 "$@" "corpus-$target" >"$target.log" 2>&1); then
+        grep -E '^Done' "$build/fuzz/$target.log" || true
+        passed=$((passed + 1))
+    else
+        tail -n 30 "$build/fuzz/$target.log"
+        failed=$((failed + 1))
+    fi
+}
+fuzz rewrite_fuzzer corpus 60 -dict="$root/fuzz/mime.dict" -max_len=4096
+fuzz walk_fuzzer corpus_walk 20 -dict="$root/fuzz/mime.dict" -max_len=4096
+fuzz encoded_words_fuzzer corpus_words 20 -max_len=1024
+fuzz ini_fuzzer corpus_ini 20 -max_len=4096
 
 arch=$(wine_arch)
 if [[ $arch == i686 ]]; then

@@ -118,6 +118,69 @@ class Cli(unittest.TestCase):
         self.assertTrue(page.rstrip().endswith(b"</HTML>"))
         self.assertEqual(page.count(b"<img src="), 2)
 
+    def test_preview_shows_the_part_it_made_not_the_senders(self):
+        sender = (b"From: a@docomo.ne.jp\nContent-Type: multipart/alternative; boundary=\"a\"\n\n"
+                  b"--a\nContent-Type: text/html; charset=\"ISO-2022-JP\"\n\n<HTML><b>sender</b></HTML>\n"
+                  b"--a\nContent-Type: text/plain; charset=Shift_JIS\n\nA\xf8\x9fB\n--a--\n")
+        r = run("preview", "--images", IMAGES, self.path("m.eml", sender), "-o", self.path("p.html"))
+        self.assertEqual(r.returncode, 0, r.stderr)
+        page = self.read("p.html")
+        self.assertNotIn(b"sender", page)
+        self.assertIn(b"docomo/F89F.gif", page)
+
+    def test_each_pictograph_is_counted_once(self):
+        two_parts = (b"From: a@docomo.ne.jp\nSubject: =?Shift_JIS?B?+J8=?=\nContent-Type: multipart/mixed; boundary=\"m\"\n\n"
+                     b"--m\nContent-Type: text/plain; charset=Shift_JIS\n\none\n"
+                     b"--m\nContent-Type: text/plain; charset=Shift_JIS\n\ntwo\xf8\x9f\n--m--\n")
+        r = run("convert", "--images", IMAGES, self.path("m.eml", two_parts), "-o", self.path("out.eml"))
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertIn(b"converted (docomo, 2 pictographs replaced)", r.stderr)  # the Subject's and the body's
+        self.assertEqual(self.read("out.eml").count(b"docomo/F89F.gif"), 3)  # the Subject block twice
+
+    def test_missing_images_are_an_error_not_a_marker(self):
+        os.mkdir(self.path("empty"))
+        r = run("convert", "--images", self.path("empty"), self.path("m.eml", DOCOMO), "--in-place")
+        self.assertEqual(r.returncode, 1)
+        self.assertIn(b"holds none of au/, softbank/, docomo/", r.stderr)
+        self.assertEqual(self.read("m.eml"), DOCOMO)
+
+    def test_replaced_file_keeps_its_permissions_and_leaves_no_temporary(self):
+        self.path("m.eml", DOCOMO)
+        os.chmod(self.path("m.eml"), 0o600)
+        self.path("out.eml", b"old")
+        os.chmod(self.path("out.eml"), 0o640)
+        r = run("convert", "--images", IMAGES, self.path("m.eml"), "-o", self.path("out.eml"))
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertEqual(os.stat(self.path("out.eml")).st_mode & 0o777, 0o640)
+        self.assertEqual(run("convert", "--images", IMAGES, self.path("m.eml"), "--in-place").returncode, 0)
+        self.assertEqual(os.stat(self.path("m.eml")).st_mode & 0o777, 0o600)
+        self.assertEqual(sorted(os.listdir(self.dir.name)), ["m.eml", "m.eml~", "out.eml"])
+
+    def test_two_runs_at_once_write_whole_results(self):
+        self.path("m.eml", DOCOMO)
+        runs = [subprocess.Popen([CLI, "convert", "--images", IMAGES, self.path("m.eml"), "-o", self.path("out.eml")],
+                                 stderr=subprocess.DEVNULL) for _ in range(8)]
+        self.assertEqual([p.wait() for p in runs], [0] * 8)
+        self.assertIn(b"docomo/F89F.gif", self.read("out.eml"))
+        self.assertEqual(sorted(os.listdir(self.dir.name)), ["m.eml", "out.eml"])
+
+    def test_relative_settings_and_the_installed_command_moved_elsewhere(self):
+        self.path("s.ini", b"[Config]\nDocomo List=docomo.ne.jp\n")
+        self.path("m.eml", DOCOMO)
+        r = subprocess.run([os.path.abspath(CLI), "convert", "--images", os.path.abspath(IMAGES), "--settings", "s.ini", "m.eml", "-o",
+                            "out.eml"], cwd=self.dir.name, capture_output=True)
+        self.assertIn(b"converted (docomo", r.stderr)
+        build = os.path.dirname(os.path.dirname(CLI))
+        install = subprocess.run(["cmake", "--install", build, "--prefix", self.path("a")], capture_output=True)
+        self.assertEqual(install.returncode, 0, install.stderr)
+        os.rename(self.path("a"), self.path("b"))
+        moved = os.path.join(self.path("b"), "bin", "glyphory")
+        r = subprocess.run([moved, "convert", self.path("m.eml"), "-o", self.path("out.eml")], capture_output=True)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertIn(b"converted (docomo, 2 pictographs replaced)", r.stderr)
+        self.assertIn(("file://localhost" + self.path("b") + "/share/glyphory/images/docomo/F89F.gif").encode(),
+                      self.read("out.eml").replace(b"localhost//", b"localhost/"))
+
 
 if __name__ == "__main__":
     unittest.main(argv=sys.argv[:1], verbosity=1)
