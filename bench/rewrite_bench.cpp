@@ -1,8 +1,8 @@
 // RewriteMessage on the peers' corpus (shared/perf/gen_corpus.py) and on 2x and 4x scaled
 // copies of the attachment and many-parts messages. Besides Google Benchmark's own report it
 // prints one line per message in the peers' format, with the peak memory the rewrite took
-// beyond the message itself:
-//   glyphory MESSAGE BYTES runs=N MB/s=MEDIAN min=.. max=.. peak_extra=X.XXx
+// beyond the message itself, result included, and the result's size:
+//   glyphory MESSAGE BYTES runs=N MB/s=MEDIAN min=.. max=.. peak_extra=X.XXx output=Y.YYx
 //   glyphory_bench_rewrite CORPUS_DIR [benchmark options]
 #include <malloc.h>
 
@@ -75,6 +75,7 @@ struct Message {
     std::string text;
     std::string subject;
     double peakExtra = 0;
+    double output = 0;  // the result's size, in message sizes
 };
 
 std::vector<Message>& Messages() {
@@ -107,9 +108,9 @@ public:
             const std::string key = "rewrite/" + m.name;
             const auto& rates = m_rates[key];
             if (rates.empty()) continue;
-            std::printf("glyphory %s %zu runs=%zu MB/s=%.1f min=%.1f max=%.1f peak_extra=%.2fx\n", m.name.c_str(),
+            std::printf("glyphory %s %zu runs=%zu MB/s=%.1f min=%.1f max=%.1f peak_extra=%.2fx output=%.2fx\n", m.name.c_str(),
                         m.text.size(), rates.size(), m_medians[key], *std::min_element(rates.begin(), rates.end()),
-                        *std::max_element(rates.begin(), rates.end()), m.peakExtra);
+                        *std::max_element(rates.begin(), rates.end()), m.peakExtra, m.output);
         }
     }
 
@@ -147,7 +148,10 @@ int main(int argc, char** argv) {
         const size_t before = g_liveBytes;
         g_peakBytes = before;
         bool changed = false;
-        { const std::string out = RewriteMessage(m.text, m.subject, true, changed, CARRIER_DOCOMO); }
+        {
+            const std::string out = RewriteMessage(m.text, m.subject, true, changed, CARRIER_DOCOMO);
+            m.output = static_cast<double>(out.size()) / static_cast<double>(m.text.size());
+        }
         m.peakExtra = static_cast<double>(g_peakBytes - before) / static_cast<double>(m.text.size());
         benchmark::RegisterBenchmark(("rewrite/" + m.name).c_str(), RewriteOne, &m)->Unit(benchmark::kMillisecond);
     }

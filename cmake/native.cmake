@@ -3,6 +3,7 @@ find_package(GTest REQUIRED)
 include(GoogleTest)
 
 add_executable(glyphory_unit_tests
+    tests/unit/bytes_test.cpp
     tests/unit/iso2022jp_test.cpp
     tests/unit/mail_host_test.cpp
     tests/unit/ini_path_test.cpp

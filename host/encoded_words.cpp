@@ -2,16 +2,10 @@
 
 #include <optional>
 
+#include "base/bytes.h"
 #include "mime/transfer_encoding.h"
 
 namespace {
-
-int HexValue(char ch) {
-    if (ch >= '0' && ch <= '9') return ch - '0';
-    if (ch >= 'A' && ch <= 'F') return ch - 'A' + 10;
-    if (ch >= 'a' && ch <= 'f') return ch - 'a' + 10;
-    return -1;
-}
 
 std::optional<std::string> DecodeQ(std::string_view text) {
     std::string out;
@@ -19,8 +13,10 @@ std::optional<std::string> DecodeQ(std::string_view text) {
         if (text[i] == '_') {
             out += ' ';
         } else if (text[i] == '=') {
-            if (i + 2 >= text.size() || HexValue(text[i + 1]) < 0 || HexValue(text[i + 2]) < 0) return std::nullopt;
-            out += static_cast<char>(HexValue(text[i + 1]) << 4 | HexValue(text[i + 2]));
+            const int high = i + 1 < text.size() ? HexDigitValue(static_cast<unsigned char>(text[i + 1])) : -1;
+            const int low = i + 2 < text.size() ? HexDigitValue(static_cast<unsigned char>(text[i + 2])) : -1;
+            if (high < 0 || low < 0) return std::nullopt;
+            out += static_cast<char>(high << 4 | low);
             i += 2;
         } else {
             out += text[i];

@@ -7,7 +7,7 @@
 #include <array>
 
 
-#include "render/sjis.h"
+#include "base/sjis.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 #include "host/mail_host.h"
-#include "mime/ascii_case.h"
+#include "base/bytes.h"
 
 #include <algorithm>
 #include <cstring>
@@ -32,8 +32,7 @@ std::string FindHeaderField(std::string_view message, std::string_view name) {
         std::string value(line.substr(colon + 1));
         while (pos < message.size() && (message[pos] == ' ' || message[pos] == '\t'))
             value += NextLine(message, pos);
-        const size_t first = value.find_first_not_of(" \t");
-        return first == std::string::npos ? std::string() : value.substr(first);
+        return std::string(SkipBlanks(value));
     }
     return {};
 }

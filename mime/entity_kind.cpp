@@ -1,6 +1,6 @@
 #include "mime/entity_kind.h"
 
-#include "mime/ascii_case.h"
+#include "base/bytes.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "mime/entity_kind.h"
-#include "settings/carrier.h"
+#include "base/carrier.h"
 
 // The new body, or nothing when it holds no pictograph or cannot be read: an unknown transfer
 // encoding, a charset other than ISO-2022-JP, US-ASCII, Shift_JIS or UTF-8 (none stated

@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "mime/mime_reader.h"
-#include "settings/carrier.h"
+#include "base/carrier.h"
 
 // The marker header that keeps a message from being converted twice.
 constexpr char MARKER_HEADER[] = "CreateZaverGlyphory";

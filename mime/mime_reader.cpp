@@ -1,17 +1,9 @@
 #include "mime/mime_reader.h"
-#include "mime/ascii_case.h"
+#include "base/bytes.h"
 
 namespace {
 
 constexpr std::string_view CRLF = "\r\n";
-
-bool IsBlank(char ch) { return ch == ' ' || ch == '\t'; }
-
-std::string_view SkipBlanks(std::string_view text) {
-    size_t i = 0;
-    while (i < text.size() && IsBlank(text[i])) ++i;
-    return text.substr(i);
-}
 
 // A parameter value at the start of text: up to the closing quote when quoted (to the end
 // when the quote is never closed), else up to ';', a blank, CR, LF or the end.

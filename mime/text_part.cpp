@@ -47,52 +47,39 @@ void RemoveEncodingDeclarations(HeaderLines& lines) {
     });
 }
 
-// The HTML part: its text in its charset, with the head, the Subject block when the Subject
-// holds a pictograph, the body and the tail.
-struct HtmlPart {
-    std::string_view charset;   // of its Content-Type
-    std::string_view encoding;  // its Content-Transfer-Encoding
-    std::string text;
+// How the HTML part is written: the host's ISO-2022-JP, or UTF-8 for a UTF-8 text.
+enum class HtmlRoad { Iso2022Jp, Utf8 };
+
+// The HTML part's text appended to out: the head, the Subject block when the Subject holds a
+// pictograph, the body and the tail. Returns whether the Subject held one.
+bool AppendHtml(std::string& out, HtmlRoad road, std::string_view subject, std::string_view body, bool& found,
+                CarrierCode carrier) {
     bool subjectFound = false;
-};
-
-void AppendSubjectBlock(std::string& html, std::string_view label, std::string_view subjectHtml, std::string_view br,
-                        std::string_view rule) {
-    html.append(label).append(subjectHtml).append(br).append(rule);
+    if (road == HtmlRoad::Utf8) {
+        // UTF-8 throughout, without the host's converter.
+        const std::string subjectHtml = ConvertSubjectToUtf8Html(subject, subjectFound, carrier);
+        out.append(HTML_HEAD_UTF8);
+        if (subjectFound) out.append(SUBJECT_LABEL).append(subjectHtml).append(LINE_BREAK).append(RULE);
+        AppendUtf8AsHtml(out, body, carrier, found);
+        out.append(HTML_TAIL);
+        return subjectFound;
+    }
+    // Every piece through the host's converter, as the design of the part has it.
+    const std::string subjectHtml = ConvertTextToHtml(subject, subjectFound, carrier);
+    out.append(ToIso2022Jp(HTML_HEAD));
+    if (subjectFound)
+        out.append(ToIso2022Jp(SUBJECT_LABEL)).append(subjectHtml).append(ToIso2022Jp(LINE_BREAK)).append(ToIso2022Jp(RULE));
+    AppendTextAsHtml(out, body, found, carrier);
+    out.append(ToIso2022Jp(HTML_TAIL));
+    return subjectFound;
 }
 
-// Every piece through the host's converter, as the design of the part has it.
-HtmlPart RenderIso2022JpPart(std::string_view subject, std::string_view body, bool& found, CarrierCode carrier) {
-    HtmlPart part{"ISO-2022-JP", "7bit", {}, false};
-    const std::string subjectHtml = ConvertTextToHtml(subject, part.subjectFound, carrier);
-    const std::string head = ToIso2022Jp(HTML_HEAD);
-    const std::string html = ConvertTextToHtml(body, found, carrier);
-    const std::string tail = ToIso2022Jp(HTML_TAIL);
-    part.text.reserve(head.size() + subjectHtml.size() + html.size() + tail.size() + 128);
-    part.text.append(head);
-    if (part.subjectFound)
-        AppendSubjectBlock(part.text, ToIso2022Jp(SUBJECT_LABEL), subjectHtml, ToIso2022Jp(LINE_BREAK), ToIso2022Jp(RULE));
-    part.text.append(html).append(tail);
-    return part;
-}
-
-// UTF-8 throughout, without the host's converter.
-HtmlPart RenderUtf8Part(std::string_view subject, std::string_view body, bool& found, CarrierCode carrier) {
-    HtmlPart part{"UTF-8", "8bit", {}, false};
-    const std::string subjectHtml = ConvertSubjectToUtf8Html(subject, part.subjectFound, carrier);
-    const std::string html = RenderUtf8AsHtml(body, carrier, found);
-    part.text.reserve(sizeof HTML_HEAD_UTF8 + subjectHtml.size() + html.size() + sizeof HTML_TAIL + 128);
-    part.text.append(HTML_HEAD_UTF8);
-    if (part.subjectFound) AppendSubjectBlock(part.text, SUBJECT_LABEL, subjectHtml, LINE_BREAK, RULE);
-    part.text.append(html).append(HTML_TAIL);
-    return part;
-}
-
-// The two-part body appended to out, which may already hold the entity's header block.
-void AppendAlternativeBody(std::string& out, std::string_view body, std::string_view boundary,
-                           std::string_view plainCharset, const HtmlPart& html) {
+// The two-part body appended to out, which may already hold the entity's header block; the
+// HTML is written straight into it. Returns whether the Subject held a pictograph.
+bool AppendAlternativeBody(std::string& out, std::string_view subject, std::string_view body, std::string_view boundary,
+                           std::string_view plainCharset, HtmlRoad road, bool& found, CarrierCode carrier) {
     const bool eightBit = std::any_of(body.begin(), body.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
-    out.reserve(out.size() + body.size() + html.text.size() + 2 * boundary.size() + 256);
+    out.reserve(out.size() + body.size() + 2 * boundary.size() + 512);
     out.append("--").append(boundary).append(CRLF);
     out.append("Content-Type: text/plain; charset=\"").append(plainCharset).append("\"").append(CRLF);
     out.append("Content-Transfer-Encoding: ").append(eightBit ? "8bit" : "7bit").append(CRLF);
@@ -100,11 +87,13 @@ void AppendAlternativeBody(std::string& out, std::string_view body, std::string_
     out.append(body);
     out.append(CRLF).append(CRLF);
     out.append("--").append(boundary).append(CRLF);
-    out.append("Content-Type: text/html; charset=\"").append(html.charset).append("\"").append(CRLF);
-    out.append("Content-Transfer-Encoding: ").append(html.encoding).append(CRLF);
+    out.append("Content-Type: text/html; charset=\"").append(road == HtmlRoad::Utf8 ? "UTF-8" : "ISO-2022-JP").append("\"");
     out.append(CRLF);
-    out.append(html.text);
+    out.append("Content-Transfer-Encoding: ").append(road == HtmlRoad::Utf8 ? "8bit" : "7bit").append(CRLF);
+    out.append(CRLF);
+    const bool subjectFound = AppendHtml(out, road, subject, body, found, carrier);
     out.append("--").append(boundary).append("--").append(CRLF);
+    return subjectFound;
 }
 
 }  // namespace
@@ -124,18 +113,15 @@ std::optional<std::string> ConvertTextEntity(const EntityKind& kind, const Heade
     RemoveEncodingDeclarations(converted);
     std::string out = JoinHeaderLines(converted);
     bool found = false;
-    const HtmlPart html = kind.charset == TextCharset::Utf8 ? RenderUtf8Part(subject, *text, found, carrier)
-                                                            : RenderIso2022JpPart(subject, *text, found, carrier);
-    if (!found && !html.subjectFound) return std::nullopt;
-    AppendAlternativeBody(out, *text, boundary, PlainPartCharset(kind), html);
+    const HtmlRoad road = kind.charset == TextCharset::Utf8 ? HtmlRoad::Utf8 : HtmlRoad::Iso2022Jp;
+    const bool subjectFound = AppendAlternativeBody(out, subject, *text, boundary, PlainPartCharset(kind), road, found, carrier);
+    if (!found && !subjectFound) return std::nullopt;
     return out;
 }
 
 std::string BuildAlternativeBody(std::string_view subject, std::string_view body, std::string_view boundary,
                                  bool& found, CarrierCode carrier, std::string_view plainCharset) {
-    const HtmlPart html = RenderIso2022JpPart(subject, body, found, carrier);
-    if (html.subjectFound) found = true;
     std::string out;
-    AppendAlternativeBody(out, body, boundary, plainCharset, html);
+    if (AppendAlternativeBody(out, subject, body, boundary, plainCharset, HtmlRoad::Iso2022Jp, found, carrier)) found = true;
     return out;
 }

@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "mime/entity_kind.h"
-#include "settings/carrier.h"
+#include "base/carrier.h"
 
 // The whole entity converted: its header lines with the new Content-Type (and without a
 // base64 or quoted-printable declaration), then the two-part body. Nothing when neither the

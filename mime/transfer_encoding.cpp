@@ -1,5 +1,5 @@
 #include "mime/transfer_encoding.h"
-#include "mime/ascii_case.h"
+#include "base/bytes.h"
 
 #include <algorithm>
 
@@ -14,21 +14,13 @@ int Base64Value(unsigned char ch) {
     return -1;
 }
 
-int HexValue(unsigned char ch) {
-    if (ch >= '0' && ch <= '9') return ch - '0';
-    if (ch >= 'A' && ch <= 'F') return ch - 'A' + 10;
-    if (ch >= 'a' && ch <= 'f') return ch - 'a' + 10;
-    return -1;
-}
-
 bool IsWhitespace(unsigned char ch) { return ch == ' ' || ch == '\t' || ch == '\r' || ch == '\n'; }
 
 }  // namespace
 
 TransferEncoding ClassifyTransferEncoding(std::string_view value) {
-    const size_t first = value.find_first_not_of(" \t");
-    if (first == std::string_view::npos) return TransferEncoding::Identity;
-    value = value.substr(first, value.find_last_not_of(" \t") - first + 1);
+    value = Trim(value);
+    if (value.empty()) return TransferEncoding::Identity;
     if (EqualsIgnoringCase(value, "base64")) return TransferEncoding::Base64;
     if (EqualsIgnoringCase(value, "quoted-printable")) return TransferEncoding::QuotedPrintable;
     for (const std::string_view identity : {"7bit", "8bit", "binary"})
@@ -109,8 +101,8 @@ std::optional<std::string> DecodeQuotedPrintable(std::string_view body) {
             i = j;
             continue;
         }
-        const int high = i + 1 < body.size() ? HexValue(static_cast<unsigned char>(body[i + 1])) : -1;
-        const int low = i + 2 < body.size() ? HexValue(static_cast<unsigned char>(body[i + 2])) : -1;
+        const int high = i + 1 < body.size() ? HexDigitValue(static_cast<unsigned char>(body[i + 1])) : -1;
+        const int low = i + 2 < body.size() ? HexDigitValue(static_cast<unsigned char>(body[i + 2])) : -1;
         if (high < 0 || low < 0) return std::nullopt;
         out += static_cast<char>(high << 4 | low);
         i += 2;

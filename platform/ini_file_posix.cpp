@@ -7,19 +7,14 @@
 #include <optional>
 #include <string_view>
 
-#include "mime/ascii_case.h"
+#include "base/bytes.h"
 #include "platform/ini_file.h"
 #include "platform/ini_text.h"
 
 namespace {
 
-constexpr char BLANKS[] = " \t\r\n";
-
-std::string_view Trim(std::string_view text) {
-    const size_t first = text.find_first_not_of(BLANKS);
-    if (first == std::string_view::npos) return {};
-    return text.substr(first, text.find_last_not_of(BLANKS) - first + 1);
-}
+// Blanks around names and values, as the private-profile functions see them.
+std::string_view TrimLine(std::string_view text) { return Trim(text, " \t\r\n"); }
 
 std::optional<std::string> ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -51,10 +46,10 @@ size_t StartAfterMark(std::string_view text) { return text.substr(0, 3) == "\xEF
 
 // The name of a section header line, or nothing for any other line.
 std::optional<std::string_view> SectionName(std::string_view line) {
-    line = Trim(line);
+    line = TrimLine(line);
     if (line.empty() || line.front() != '[') return std::nullopt;
     const size_t close = line.find(']');
-    return Trim(line.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
+    return TrimLine(line.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
 }
 
 // Where the first section named section and, inside it, the first key named key stand.
@@ -73,12 +68,12 @@ Place Find(std::string_view text, std::string_view section, std::string_view key
         const auto name = SectionName(content);
         if (place.sectionFound) {
             if (name) break;
-            const std::string_view trimmed = Trim(content);
+            const std::string_view trimmed = TrimLine(content);
             if (trimmed.empty()) continue;
             place.sectionEnd = line.next;
             if (trimmed.front() == ';') continue;
             const size_t eq = trimmed.find('=');
-            if (eq != std::string_view::npos && EqualsIgnoringCase(Trim(trimmed.substr(0, eq)), key)) {
+            if (eq != std::string_view::npos && EqualsIgnoringCase(TrimLine(trimmed.substr(0, eq)), key)) {
                 place.keyLine = line;
                 return place;
             }
@@ -97,8 +92,8 @@ std::string FindIniValue(std::string_view text, std::string_view section, std::s
     std::string value = fallback;
     const Place place = Find(text, section, key);
     if (place.keyLine) {
-        const std::string_view line = Trim(text.substr(place.keyLine->begin, place.keyLine->end - place.keyLine->begin));
-        std::string_view found = Trim(line.substr(line.find('=') + 1));
+        const std::string_view line = TrimLine(text.substr(place.keyLine->begin, place.keyLine->end - place.keyLine->begin));
+        std::string_view found = TrimLine(line.substr(line.find('=') + 1));
         if (found.size() >= 2 && found.front() == '"' && found.back() == '"') found = found.substr(1, found.size() - 2);
         value = found;
     }

@@ -3,7 +3,8 @@
 #include <algorithm>
 
 #include "platform/dir_scan.h"
-#include "render/sjis.h"
+#include "base/bytes.h"
+#include "base/sjis.h"
 
 namespace {
 
@@ -71,7 +72,3 @@ std::string MakeFileUrl(std::string_view path) {
     return url;
 }
 
-int HexDigitValue(unsigned char ch) {
-    if (ch >= '0' && ch <= '9') return ch - '0';
-    return (ch | 0x20) - 87;
-}

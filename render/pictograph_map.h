@@ -43,6 +43,3 @@ void ScanPictographFolder(const std::string& folder, PictographMap& map);
 // "file://localhost/" and the path with every backslash as '/'; the second byte of a
 // two-byte character stays as it is, and nothing is escaped.
 [[nodiscard]] std::string MakeFileUrl(std::string_view path);
-
-// The value of a hexadecimal digit byte (0-9, A-F, a-f).
-[[nodiscard]] int HexDigitValue(unsigned char ch);

@@ -1,8 +1,10 @@
 #include "render/text_to_html.h"
 
+#include <algorithm>
 #include <array>
 
-#include "render/sjis.h"
+#include "base/bytes.h"
+#include "base/sjis.h"
 #include "shell/host_api.h"
 
 namespace {
@@ -117,11 +119,51 @@ std::string ConvertHtmlPictographs(std::string_view html, bool& found, CarrierCo
     return jis ? jis : "";
 }
 
-std::string ConvertTextToHtml(std::string_view text, bool& found, CarrierCode carrier) {
+namespace {
+
+// Texts are converted a piece at a time, so that the host's buffers and the walk's stay
+// small whatever the size of the message.
+constexpr size_t PIECE = 64 * 1024;
+
+// Where the piece from pos ends: after the first CR LF at least PIECE bytes on at which the
+// ISO-2022-JP text stands in ASCII (its last escape sequence, if any, is ESC ( B). Both of
+// the host's conversions start and end a text in ASCII, so converting the pieces one by one
+// gives the bytes that converting the whole text gives. ascii carries the state on.
+size_t EndOfPiece(std::string_view text, size_t pos, bool& ascii) {
+    size_t scanned = pos;
+    for (size_t crlf = text.find("\r\n", std::min(text.size(), pos + PIECE)); crlf != std::string_view::npos;
+         crlf = text.find("\r\n", crlf + 2)) {
+        for (size_t esc = text.find('\x1B', scanned); esc < crlf; esc = text.find('\x1B', esc + 1))
+            ascii = text.substr(esc, 3) == "\x1B(B";
+        scanned = crlf;
+        if (ascii) return crlf + 2;
+    }
+    return text.size();
+}
+
+}  // namespace
+
+void AppendTextAsHtml(std::string& out, std::string_view text, bool& found, CarrierCode carrier) {
     const PictographMap& map = SelectPictographMap(carrier);
-    const std::string source(text);
-    const char* sjis = g_hostApi.BKA_ISO_2022_JP(source.c_str(), ISO2022JP_TO_SJIS);
-    const std::string html = RenderSjisAsHtml(sjis ? sjis : "", map, found);
-    const char* jis = g_hostApi.BKA_ISO_2022_JP(html.c_str(), SJIS_TO_ISO2022JP);
-    return jis ? jis : "";
+    // A code that begins with LF could join the last byte of one piece to the next.
+    const bool cut = !map.FirstBytes()[static_cast<unsigned char>('\n')];
+    bool ascii = true;
+    std::string piece;
+    const size_t written = out.size();
+    size_t pos = 0;
+    do {
+        ReserveForRest(out, written, pos, text.size());
+        const size_t end = cut ? EndOfPiece(text, pos, ascii) : text.size();
+        piece.assign(text.substr(pos, end - pos));
+        const char* sjis = g_hostApi.BKA_ISO_2022_JP(piece.c_str(), ISO2022JP_TO_SJIS);
+        const std::string html = RenderSjisAsHtml(sjis ? sjis : "", map, found);
+        if (const char* jis = g_hostApi.BKA_ISO_2022_JP(html.c_str(), SJIS_TO_ISO2022JP)) out.append(jis);
+        pos = end;
+    } while (pos < text.size());
+}
+
+std::string ConvertTextToHtml(std::string_view text, bool& found, CarrierCode carrier) {
+    std::string out;
+    AppendTextAsHtml(out, text, found, carrier);
+    return out;
 }

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "render/pictograph_map.h"
-#include "settings/carrier.h"
+#include "base/carrier.h"
 
 // The map of a carrier: Docomo's for 1, Softbank's for 2, AU's for every other code.
 [[nodiscard]] const PictographMap& SelectPictographMap(CarrierCode carrier);
@@ -17,6 +17,8 @@
 // The same for text as the host delivers it (ISO-2022-JP), converted to Shift-JIS and back
 // by the host; the result is ISO-2022-JP.
 [[nodiscard]] std::string ConvertTextToHtml(std::string_view text, bool& found, CarrierCode carrier);
+// The same, appended to out.
+void AppendTextAsHtml(std::string& out, std::string_view text, bool& found, CarrierCode carrier);
 
 // An HTML text in Shift-JIS with every pictograph code of the map that stands outside markup
 // (never between a '<' and the next '>') replaced by its tag, codes found as the walk above

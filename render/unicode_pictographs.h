@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "render/pictograph_map.h"
-#include "settings/carrier.h"
+#include "base/carrier.h"
 
 struct UnicodePictograph {
     char32_t sequence[4];  // code points, without U+FE0F

@@ -1,5 +1,6 @@
 #include "render/utf8_to_html.h"
 
+#include "base/bytes.h"
 #include "render/text_to_html.h"
 #include "render/unicode_pictographs.h"
 #include "render/utf8.h"
@@ -7,6 +8,9 @@
 #include "shell/host_api.h"
 
 namespace {
+
+// How often the output's room is checked against the rate it grows at.
+constexpr size_t PIECE = 64 * 1024;
 
 const char* EscapeOf(char ch) {
     switch (ch) {
@@ -21,9 +25,10 @@ const char* EscapeOf(char ch) {
 // Appends what stands between run and i unchanged, then with, and moves both past the width.
 class Writer {
 public:
-    explicit Writer(std::string_view text) : text(text) {}
+    Writer(std::string_view text, std::string& out) : text(text), out(out), written(out.size()) {}
     std::string_view text;
-    std::string out;
+    std::string& out;
+    const size_t written;
     size_t run = 0;
     void Replace(size_t& i, size_t width, std::string_view with) {
         out.append(text.substr(run, i - run)).append(with);
@@ -38,7 +43,7 @@ public:
         Replace(i, width, tags);
         return found = true;
     }
-    std::string Finish() { return std::move(out.append(text.substr(run))); }
+    void Finish() { out.append(text.substr(run)); }
 
 private:
     std::string tags;
@@ -46,12 +51,16 @@ private:
 
 }  // namespace
 
-std::string RenderUtf8AsHtml(std::string_view utf8, CarrierCode carrier, bool& found) {
+void AppendUtf8AsHtml(std::string& out, std::string_view utf8, CarrierCode carrier, bool& found) {
     const PictographMap& map = SelectPictographMap(carrier);
     const UnicodePictographTable& table = SelectUnicodePictographs(carrier);
-    Writer w(utf8);
-    w.out.reserve(utf8.size() + utf8.size() / 8);
-    for (size_t i = 0; i < utf8.size();) {
+    Writer w(utf8, out);
+    out.reserve(out.size() + utf8.size() + utf8.size() / 8);
+    for (size_t i = 0, next = PIECE; i < utf8.size();) {
+        if (i >= next) {
+            ReserveForRest(out, w.written, i, utf8.size());
+            next = i + PIECE;
+        }
         const char ch = utf8[i];
         const bool ascii = static_cast<unsigned char>(ch) < 0x80;
         Utf8Char c{static_cast<unsigned char>(ch), 1, true};
@@ -66,13 +75,20 @@ std::string RenderUtf8AsHtml(std::string_view utf8, CarrierCode carrier, bool& f
             i += c.length;
         }
     }
-    return w.Finish();
+    w.Finish();
+}
+
+std::string RenderUtf8AsHtml(std::string_view utf8, CarrierCode carrier, bool& found) {
+    std::string out;
+    AppendUtf8AsHtml(out, utf8, carrier, found);
+    return out;
 }
 
 std::string ReplaceUtf8HtmlPictographs(std::string_view utf8, CarrierCode carrier, bool& found) {
     const PictographMap& map = SelectPictographMap(carrier);
     const UnicodePictographTable& table = SelectUnicodePictographs(carrier);
-    Writer w(utf8);
+    std::string out;
+    Writer w(utf8, out);
     for (size_t i = 0; i < utf8.size();) {
         if (utf8[i] == '<') {
             const size_t end = utf8.find('>', i + 1);
@@ -81,7 +97,8 @@ std::string ReplaceUtf8HtmlPictographs(std::string_view utf8, CarrierCode carrie
             i += static_cast<unsigned char>(utf8[i]) < 0x80 ? 1 : DecodeUtf8(utf8, i).length;
         }
     }
-    return w.Finish();
+    w.Finish();
+    return out;
 }
 
 std::string ConvertSubjectToUtf8Html(std::string_view subject, bool& found, CarrierCode carrier) {

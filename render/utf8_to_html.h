@@ -7,10 +7,12 @@
 #include <string>
 #include <string_view>
 
-#include "settings/carrier.h"
+#include "base/carrier.h"
 
 // Sets found when it replaced a pictograph; never clears it.
 [[nodiscard]] std::string RenderUtf8AsHtml(std::string_view utf8, CarrierCode carrier, bool& found);
+// The same, appended to out.
+void AppendUtf8AsHtml(std::string& out, std::string_view utf8, CarrierCode carrier, bool& found);
 
 // An HTML text in UTF-8 with the carrier's pictographs outside markup replaced by their tags;
 // every other byte stays as it is.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/bytes.h"
 #include "platform/ini_file.h"
 
 namespace {
@@ -61,14 +62,10 @@ ParsedList ParseListValue(const char* value) {
     ParsedList parsed;
     std::string_view rest = value ? value : "";
     for (size_t comma = rest.find(','); comma != std::string_view::npos; comma = rest.find(',')) {
-        std::string entry(rest.substr(0, comma));
-        TrimBlanks(entry);
-        parsed.entries.push_back(std::move(entry));
+        parsed.entries.emplace_back(Trim(rest.substr(0, comma), BLANKS));
         rest.remove_prefix(comma + 1);
     }
-    std::string last(rest);
-    TrimBlanks(last);
-    if (!last.empty()) parsed.entries.push_back(std::move(last));
+    if (const std::string_view last = Trim(rest, BLANKS); !last.empty()) parsed.entries.emplace_back(last);
 
     const auto wildcard = std::remove(parsed.entries.begin(), parsed.entries.end(), "*");
     parsed.hasWildcard = wildcard != parsed.entries.end();
@@ -76,12 +73,3 @@ ParsedList ParseListValue(const char* value) {
     return parsed;
 }
 
-void TrimBlanks(std::string& text) {
-    const size_t first = text.find_first_not_of(BLANKS);
-    if (first == std::string::npos) {
-        text.clear();
-        return;
-    }
-    text.erase(text.find_last_not_of(BLANKS) + 1);
-    text.erase(0, first);
-}

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "settings/carrier.h"
+#include "base/carrier.h"
 
 // The AU carrier's mail domain: its phones send from addresses in it.
 constexpr char AU_MAIL_DOMAIN[] = "ezweb.ne.jp";
@@ -45,5 +45,3 @@ struct ParsedList {
 // taken out and reported as the wildcard. An empty piece before a comma is an empty entry.
 [[nodiscard]] ParsedList ParseListValue(const char* value);
 
-// Removes space, LF, TAB and CR from both ends.
-void TrimBlanks(std::string& text);

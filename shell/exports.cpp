@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "render/pictograph_map.h"
-#include "render/sjis.h"
+#include "base/sjis.h"
 #include "resources/resource.h"
 #include "shell/convert_command.h"
 #include "shell/host_api.h"

@@ -16,7 +16,8 @@ HINSTANCE AfxGetResourceHandle() { return g_pApp ? g_pApp->m_hInstance : nullptr
 // The C runtime has constructed the module's globals, the application object among them,
 // before it calls this. A failed initialisation runs the exit step, shuts the framework down
 // (so the detach that follows runs nothing more) and fails the attach: LoadLibrary fails.
-extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD reason, LPVOID) {
+// Nothing thrown may leave: an attach that throws fails the load, a detach ends quietly.
+extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD reason, LPVOID) try {
     if (reason == DLL_PROCESS_ATTACH) {
         if (!g_pApp) return FALSE;
         g_pApp->m_hInstance = hInstance;
@@ -29,4 +30,6 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD reason, LPVOID) {
         g_pApp->ExitInstance();
     }
     return TRUE;
+} catch (...) {
+    return reason == DLL_PROCESS_ATTACH ? FALSE : TRUE;
 }

@@ -83,12 +83,4 @@ TEST(MakeFileUrl, TheDocumentedTagIs61Bytes) {
     EXPECT_EQ(tag.size(), 61u);
 }
 
-TEST(HexDigitValue, BothCases) {
-    const std::string digits = "0123456789abcdef";
-    for (int v = 0; v < 16; ++v) {
-        EXPECT_EQ(HexDigitValue(static_cast<unsigned char>(digits[v])), v);
-        EXPECT_EQ(HexDigitValue(static_cast<unsigned char>(std::toupper(digits[v]))), v);
-    }
-}
-
 }  // namespace

@@ -36,18 +36,6 @@ TEST(ParseListValue, SplitsTrimsAndTakesOutTheWildcard) {
     }
 }
 
-TEST(TrimBlanks, RemovesTheFourBlanksAtBothEndsOnly) {
-    const struct {
-        const char* in;
-        const char* out;
-    } cases[] = {{"", ""}, {" \r\n\t", ""}, {"\tab c\r\n", "ab c"}, {"x", "x"}, {"\v x", "\v x"}};
-    for (const auto& c : cases) {
-        std::string text = c.in;
-        TrimBlanks(text);
-        EXPECT_EQ(text, c.out) << '"' << c.in << '"';
-    }
-}
-
 class Settings : public ::testing::Test {
 protected:
     TempDir dir;

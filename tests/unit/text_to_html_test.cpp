@@ -143,7 +143,32 @@ protected:
         g_mapAU.Store(0xF660, "[au]");
         g_mapSoftbank.Store(0xF941, "[sb]");
     }
+    void TearDown() override {
+        for (PictographMap* map : {&g_mapDocomo, &g_mapAU, &g_mapSoftbank}) *map = PictographMap();
+    }
 };
+
+// A long text goes through the host in pieces, cut after CR LF where the text stands in
+// ASCII: the result is the same bytes as converting it whole, also where a JIS run goes on
+// over a line break or a code's bytes stand on both sides of a cut.
+TEST_F(ConvertTextToHtmlTest, LongTextsInPiecesGiveTheSameBytes) {
+    std::string sjis;
+    for (int line = 0; sjis.size() < 400 * 1024; ++line) {
+        sjis += line % 3 ? "text \x88\x9F\x82\xA0 <&> \xF8\x9F" : "\x88\x9F\xB1";
+        sjis += std::string(static_cast<size_t>(line % 97), 'a') + "\r\n";
+    }
+    std::string jis = EncodeIso2022Jp(sjis);
+    // A JIS run over many line breaks: no cut may fall inside it.
+    jis += "\x1B$B" + std::string(3 * 70 * 1024, '\0') + "\x1B(B\r\n";
+    for (size_t i = jis.size() - 3 * 70 * 1024 - 5; i < jis.size() - 5; i += 3) jis.replace(i, 3, i % 2 ? "0\r\n" : "4!\n");
+    bool found = false;
+    const std::string pieces = ConvertTextToHtml(jis, found, CARRIER_DOCOMO);
+    EXPECT_TRUE(found);
+    bool whole = false;
+    const std::string expected = EncodeIso2022Jp(RenderSjisAsHtml(DecodeIso2022Jp(jis), g_mapDocomo, whole));
+    ASSERT_EQ(pieces.size(), expected.size());
+    EXPECT_TRUE(pieces == expected);
+}
 
 TEST_F(ConvertTextToHtmlTest, PicksTheCarriersMapAndConvertsBothWays) {
     const std::string text = EncodeIso2022Jp("\x88\x9F" "A\xF8\x9F" "B\xF6\x60\xF9\x41\r\n");
