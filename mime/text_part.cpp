@@ -118,10 +118,3 @@ std::optional<std::string> ConvertTextEntity(const EntityKind& kind, const Heade
     if (!found && !subjectFound) return std::nullopt;
     return out;
 }
-
-std::string BuildAlternativeBody(std::string_view subject, std::string_view body, std::string_view boundary,
-                                 bool& found, CarrierCode carrier, std::string_view plainCharset) {
-    std::string out;
-    if (AppendAlternativeBody(out, subject, body, boundary, plainCharset, HtmlRoad::Iso2022Jp, found, carrier)) found = true;
-    return out;
-}

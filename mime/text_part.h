@@ -15,9 +15,3 @@
 [[nodiscard]] std::optional<std::string> ConvertTextEntity(const EntityKind& kind, const HeaderLines& lines,
                                                            std::string_view body, std::string_view subject,
                                                            CarrierCode carrier);
-
-// The two-part body: the text as the plain part, declared with plainCharset, and its HTML.
-// Sets found when a pictograph was replaced in the text or the Subject.
-[[nodiscard]] std::string BuildAlternativeBody(std::string_view subject, std::string_view body,
-                                               std::string_view boundary, bool& found, CarrierCode carrier,
-                                               std::string_view plainCharset = "ISO-2022-JP");
