@@ -74,6 +74,15 @@ bool AppendHtml(std::string& out, HtmlRoad road, std::string_view subject, std::
     return subjectFound;
 }
 
+bool SubjectHoldsPictograph(HtmlRoad road, std::string_view subject, CarrierCode carrier) {
+    bool found = false;
+    if (road == HtmlRoad::Utf8)
+        (void)ConvertSubjectToUtf8Html(subject, found, carrier);
+    else
+        (void)ConvertTextToHtml(subject, found, carrier);
+    return found;
+}
+
 // The two-part body appended to out, which may already hold the entity's header block; the
 // HTML is written straight into it. Returns whether the Subject held a pictograph.
 bool AppendAlternativeBody(std::string& out, std::string_view subject, std::string_view body, std::string_view boundary,
@@ -107,13 +116,16 @@ std::optional<std::string> ConvertTextEntity(const EntityKind& kind, const Heade
     std::string storage;
     const std::optional<std::string_view> text = DecodeText(kind.encoding, body, storage);
     if (!text) return std::nullopt;
+    // Most text holds no pictograph: that is found out without writing anything.
+    const HtmlRoad road = kind.charset == TextCharset::Utf8 ? HtmlRoad::Utf8 : HtmlRoad::Iso2022Jp;
+    const bool holds = road == HtmlRoad::Utf8 ? HoldsUtf8Pictograph(*text, carrier) : HoldsPictograph(*text, carrier);
+    if (!holds && !SubjectHoldsPictograph(road, subject, carrier)) return std::nullopt;
     // The header the entity gets when converted, so that its body is written right after it.
     HeaderLines converted = lines;
     SetHeader(converted, "Content-Type", "multipart/alternative; boundary=\"" + boundary + "\"");
     RemoveEncodingDeclarations(converted);
     std::string out = JoinHeaderLines(converted);
     bool found = false;
-    const HtmlRoad road = kind.charset == TextCharset::Utf8 ? HtmlRoad::Utf8 : HtmlRoad::Iso2022Jp;
     const bool subjectFound = AppendAlternativeBody(out, subject, *text, boundary, PlainPartCharset(kind), road, found, carrier);
     if (!found && !subjectFound) return std::nullopt;
     return out;

@@ -162,6 +162,22 @@ void AppendTextAsHtml(std::string& out, std::string_view text, bool& found, Carr
     } while (pos < text.size());
 }
 
+bool HoldsPictograph(std::string_view text, CarrierCode carrier) {
+    const PictographMap& map = SelectPictographMap(carrier);
+    const bool cut = !map.FirstBytes()[static_cast<unsigned char>('\n')];
+    bool ascii = true, found = false;
+    std::string piece;
+    size_t pos = 0;
+    do {
+        const size_t end = cut ? EndOfPiece(text, pos, ascii) : text.size();
+        piece.assign(text.substr(pos, end - pos));
+        const char* sjis = g_hostApi.BKA_ISO_2022_JP(piece.c_str(), ISO2022JP_TO_SJIS);
+        (void)RenderSjisAsHtml(sjis ? sjis : "", map, found);
+        pos = end;
+    } while (!found && pos < text.size());
+    return found;
+}
+
 std::string ConvertTextToHtml(std::string_view text, bool& found, CarrierCode carrier) {
     std::string out;
     AppendTextAsHtml(out, text, found, carrier);

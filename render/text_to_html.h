@@ -17,6 +17,9 @@
 // The same for text as the host delivers it (ISO-2022-JP), converted to Shift-JIS and back
 // by the host; the result is ISO-2022-JP.
 [[nodiscard]] std::string ConvertTextToHtml(std::string_view text, bool& found, CarrierCode carrier);
+// Whether the text (ISO-2022-JP, as the host delivers it) holds a pictograph the walk would
+// replace: a piece at a time, stopping at the first, and writing nothing.
+[[nodiscard]] bool HoldsPictograph(std::string_view text, CarrierCode carrier);
 // The same, appended to out.
 void AppendTextAsHtml(std::string& out, std::string_view text, bool& found, CarrierCode carrier);
 

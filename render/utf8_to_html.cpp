@@ -107,3 +107,14 @@ std::string ConvertSubjectToUtf8Html(std::string_view subject, bool& found, Carr
     const char* sjis = g_hostApi.BKA_ISO_2022_JP(std::string(subject).c_str(), ISO2022JP_TO_SJIS);
     return ConvertCp932ToUtf8(RenderSjisAsHtml(sjis ? sjis : "", SelectPictographMap(carrier), found));
 }
+
+bool HoldsUtf8Pictograph(std::string_view utf8, CarrierCode carrier) {
+    const PictographMap& map = SelectPictographMap(carrier);
+    const UnicodePictographTable& table = SelectUnicodePictographs(carrier);
+    std::string tags;
+    for (size_t i = 0; i < utf8.size();) {
+        if (table.MayStartAt(utf8, i) && MatchUnicodePictograph(utf8, i, table, map, tags) > 0) return true;
+        i += static_cast<unsigned char>(utf8[i]) < 0x80 ? 1 : DecodeUtf8(utf8, i).length;
+    }
+    return false;
+}

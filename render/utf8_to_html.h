@@ -11,6 +11,8 @@
 
 // Sets found when it replaced a pictograph; never clears it.
 [[nodiscard]] std::string RenderUtf8AsHtml(std::string_view utf8, CarrierCode carrier, bool& found);
+// Whether the text holds a pictograph the walk would replace; writes nothing.
+[[nodiscard]] bool HoldsUtf8Pictograph(std::string_view utf8, CarrierCode carrier);
 // The same, appended to out.
 void AppendUtf8AsHtml(std::string& out, std::string_view utf8, CarrierCode carrier, bool& found);
 
