@@ -90,24 +90,22 @@ std::optional<std::string> RewriteEntity(std::string_view source, std::string_vi
             return std::string(source.substr(0, split.header.size())).append(CRLF).append(*body);
         }
         case MediaKind::Multipart: {
-            const MultipartBody layout = SplitMultipartBody(split.body, kind.boundary);
+            MultipartBody layout = SplitMultipartBody(split.body, kind.boundary);
             bool found = false;
-            std::vector<std::optional<std::string>> rewritten;
-            rewritten.reserve(layout.parts.size());
+            // Only the converted parts are kept, each beside its index; most parts stay as they are.
+            std::vector<std::pair<size_t, std::string>> rewritten;
             const std::string delimiter = "--" + kind.boundary;
-            for (const std::string_view part : layout.parts) {
-                rewritten.push_back(RewriteEntity(part, subject, false, found, carrier, depth + 1));
+            for (size_t i = 0; i < layout.parts.size(); ++i) {
+                std::optional<std::string> part = RewriteEntity(layout.parts[i], subject, false, found, carrier, depth + 1);
                 // A decoded text, or the host's re-encoding of one, may hold this entity's own
                 // delimiter: written back, it would cut the part in two. Such a part stays.
-                if (rewritten.back() && rewritten.back()->find(delimiter) != std::string::npos) rewritten.back().reset();
+                if (part && part->find(delimiter) == std::string::npos) rewritten.emplace_back(i, std::move(*part));
             }
             if (!found) return withMarkerOnly();
             changed = true;
-            PartList parts = layout.parts;
-            for (size_t i = 0; i < parts.size(); ++i)
-                if (rewritten[i]) parts[i] = *rewritten[i];
+            for (const auto& [i, text] : rewritten) layout.parts[i] = text;
             std::string out = JoinHeaderLines(lines);
-            AppendMultipartBody(out, layout, parts, kind.boundary);
+            AppendMultipartBody(out, layout, layout.parts, kind.boundary);
             return out;
         }
         case MediaKind::Other: break;
