@@ -64,7 +64,7 @@ bool AppendHtml(std::string& out, HtmlRoad road, std::string_view subject, std::
         out.append(HTML_TAIL);
         return subjectFound;
     }
-    // Every piece through the host's converter, as the design of the part has it.
+    // Every piece through the host's converter, the client's own ISO-2022-JP.
     const std::string subjectHtml = ConvertTextToHtml(subject, subjectFound, carrier);
     out.append(ToIso2022Jp(HTML_HEAD));
     if (subjectFound)
