@@ -121,6 +121,11 @@ MultipartBody SplitMultipartBody(std::string_view body, std::string_view boundar
     }
     size_t delimiter = body.find(opening);
     split.preamble = body.substr(0, delimiter);
+    // Counted first: a body of a million parts grows no list twice.
+    size_t count = 0;
+    for (size_t at = delimiter; at != std::string_view::npos; at = body.find(opening, at + opening.size())) ++count;
+    split.parts.reserve(count);
+    split.delimiterEnds.reserve(count);
     while (delimiter != std::string_view::npos) {
         std::string_view rest = body.substr(delimiter + opening.size());
         // The delimiter line's own end: blanks (transport padding) and its CR LF.
