@@ -30,12 +30,21 @@ const PictographMap& SelectPictographMap(CarrierCode carrier) {
     }
 }
 
+namespace {
+
+// Texts are converted a piece at a time, so that the host's buffers and the walk's stay
+// small whatever the size of the message.
+constexpr size_t PIECE = 64 * 1024;
+
 // The walk reads the text a character at a time: a lead byte and a valid second byte, or one
 // byte. At the start of each character it first looks the two bytes there up in the map,
 // then turns CR LF into <BR> and escapes a markup byte. Only the bytes where one of these may
 // happen need a look: the walk skips to the next such byte and settles whether it starts a
 // character by the run of lead bytes before it (they pair up from the last known start).
-std::string RenderSjisAsHtml(std::string_view sjis, const PictographMap& map, bool& found) {
+// Whenever out holds flushAt bytes or more right after a replacement (out then ends in an
+// ASCII byte, and the walk stands at the start of a character), flush(out) takes them.
+template <typename Flush>
+void WalkSjis(std::string_view sjis, const PictographMap& map, bool& found, std::string& out, size_t flushAt, Flush flush) {
     static constexpr std::array<bool, 256> special = [] {
         std::array<bool, 256> bytes{};
         for (int ch = 0; ch < 256; ++ch) bytes[ch] = ch == '\r' || IsMarkupByte(static_cast<unsigned char>(ch));
@@ -48,8 +57,8 @@ std::string RenderSjisAsHtml(std::string_view sjis, const PictographMap& map, bo
     const size_t n = sjis.size();
     // A bounded guess: room for every byte that may start a code to become a tag would be
     // hundreds of megabytes for a text of such bytes. Dense text grows the string instead.
-    std::string out;
-    out.reserve(n + n / 4);
+    const size_t expected = std::min(n, flushAt);
+    out.reserve(out.size() + expected + expected / 4);
     size_t run = 0;    // the bytes from here on are still to be copied unchanged
     size_t start = 0;  // a position known to start a character; all before it is settled
     size_t i = 0;
@@ -58,6 +67,7 @@ std::string RenderSjisAsHtml(std::string_view sjis, const PictographMap& map, bo
         out.append(with);
         i += width;
         run = start = i;
+        if (out.size() >= flushAt) flush(out);
     };
     for (;;) {
         while (i < n && !marked[s[i]]) ++i;
@@ -84,8 +94,16 @@ std::string RenderSjisAsHtml(std::string_view sjis, const PictographMap& map, bo
         }
     }
     out.append(sjis.substr(run));
+}
+
+}  // namespace
+
+std::string RenderSjisAsHtml(std::string_view sjis, const PictographMap& map, bool& found) {
+    std::string out;
+    WalkSjis(sjis, map, found, out, std::string::npos, [](std::string&) {});
     return out;
 }
+
 
 std::string ReplaceHtmlPictographs(std::string_view sjis, const PictographMap& map, bool& found) {
     const auto* const s = reinterpret_cast<const unsigned char*>(sjis.data());
@@ -121,10 +139,6 @@ std::string ConvertHtmlPictographs(std::string_view html, bool& found, CarrierCo
 
 namespace {
 
-// Texts are converted a piece at a time, so that the host's buffers and the walk's stay
-// small whatever the size of the message.
-constexpr size_t PIECE = 64 * 1024;
-
 // Where the piece from pos ends: after the first CR LF at least PIECE bytes on at which the
 // ISO-2022-JP text stands in ASCII (its last escape sequence, if any, is ESC ( B). Both of
 // the host's conversions start and end a text in ASCII, so converting the pieces one by one
@@ -155,9 +169,18 @@ void AppendTextAsHtml(std::string& out, std::string_view text, bool& found, Carr
         ReserveForRest(out, written, pos, text.size());
         const size_t end = cut ? EndOfPiece(text, pos, ascii) : text.size();
         piece.assign(text.substr(pos, end - pos));
-        const char* sjis = g_hostApi.BKA_ISO_2022_JP(piece.c_str(), ISO2022JP_TO_SJIS);
-        const std::string html = RenderSjisAsHtml(sjis ? sjis : "", map, found);
-        if (const char* jis = g_hostApi.BKA_ISO_2022_JP(html.c_str(), SJIS_TO_ISO2022JP)) out.append(jis);
+        // Copied at once: the host's next conversion may reuse its buffer.
+        const char* converted = g_hostApi.BKA_ISO_2022_JP(piece.c_str(), ISO2022JP_TO_SJIS);
+        const std::string sjis = converted ? converted : "";
+        // A line may be long: its HTML goes back through the host in pieces too, cut after a
+        // replacement, where the HTML stands in ASCII.
+        const auto flush = [&out](std::string& html) {
+            if (const char* jis = g_hostApi.BKA_ISO_2022_JP(html.c_str(), SJIS_TO_ISO2022JP)) out.append(jis);
+            html.clear();
+        };
+        std::string html;
+        WalkSjis(sjis, map, found, html, PIECE, flush);
+        flush(html);
         pos = end;
     } while (pos < text.size());
 }
@@ -172,7 +195,8 @@ bool HoldsPictograph(std::string_view text, CarrierCode carrier) {
         const size_t end = cut ? EndOfPiece(text, pos, ascii) : text.size();
         piece.assign(text.substr(pos, end - pos));
         const char* sjis = g_hostApi.BKA_ISO_2022_JP(piece.c_str(), ISO2022JP_TO_SJIS);
-        (void)RenderSjisAsHtml(sjis ? sjis : "", map, found);
+        std::string discarded;
+        WalkSjis(sjis ? sjis : "", map, found, discarded, PIECE, [](std::string& html) { html.clear(); });
         pos = end;
     } while (!found && pos < text.size());
     return found;
