@@ -157,6 +157,9 @@ TEST_F(ConvertTextToHtmlTest, LongTextsInPiecesGiveTheSameBytes) {
         sjis += line % 3 ? "text \x88\x9F\x82\xA0 <&> \xF8\x9F" : "\x88\x9F\xB1";
         sjis += std::string(static_cast<size_t>(line % 97), 'a') + "\r\n";
     }
+    // One long line whose HTML goes back through the host in many pieces, kanji between the tags.
+    for (int k = 0; k < 20000; ++k) sjis += "\x88\x9F\xF8\x9F";
+    sjis += "\r\n";
     std::string jis = EncodeIso2022Jp(sjis);
     // A JIS run over many line breaks: no cut may fall inside it.
     jis += "\x1B$B" + std::string(3 * 70 * 1024, '\0') + "\x1B(B\r\n";
