@@ -257,7 +257,15 @@ Outcome ConvertMessage(const std::string& file, bool force) {
     TheMailHost().GetSpecifiedHeader("From", from, sizeof from - 1);
     const CarrierCode carrier = g_pSettings->ClassifySender(from);
     ConvertCurrentMail(0, 0);
-    if (TheMailHost().SetSourceCalls() == 0) return {file, "unchanged: not a text message"};
+    if (TheMailHost().SetSourceCalls() == 0) {
+        // A text or multipart message always comes back, marked at least: when it does not,
+        // the conversion gave up (memory ran out) and the message stays as it was.
+        const MediaKind media = ClassifyEntity(SplitHeaderLines(SplitHeaderAndBody(source).header)).media;
+        if (media == MediaKind::PlainText || media == MediaKind::Multipart)
+            return {file, "unchanged: the conversion failed (out of memory), the message is as it was"};
+        return {file, media == MediaKind::Html ? "unchanged: an HTML message without a known pictograph"
+                                               : "unchanged: not a text message"};
+    }
     const std::string& result = TheMailHost().CurrentSource();
     Shown before, after;
     CountShown(source, before, false, 0);
