@@ -203,12 +203,6 @@ size_t CountTags(std::string_view text) {
     return count;
 }
 
-// An alternative boundary of the plug-in's own form.
-bool IsOwnBoundary(std::string_view boundary) {
-    constexpr std::string_view HEAD = "--------_", TAIL = "_MULTIPART_ALTERNATIVE_";
-    return boundary.size() == 64 && boundary.substr(0, HEAD.size()) == HEAD && boundary.substr(64 - TAIL.size()) == TAIL;
-}
-
 // The pictographs shown in a converted entity: the images of every HTML part, a Subject block's
 // once for the whole message however many text parts carry it.
 struct Shown {
@@ -222,7 +216,7 @@ void CountShown(std::string_view entity, Shown& shown, bool ownHtml, int depth) 
     const EntityKind kind = ClassifyEntity(SplitHeaderLines(split.header));
     if (kind.media == MediaKind::Multipart) {
         const PartList parts = SplitMultipartBody(split.body, kind.boundary).parts;
-        for (size_t i = 0; i < parts.size(); ++i) CountShown(parts[i], shown, IsOwnBoundary(kind.boundary) && i == 1, depth + 1);
+        for (size_t i = 0; i < parts.size(); ++i) CountShown(parts[i], shown, IsAlternativeBoundary(kind.boundary) && i == 1, depth + 1);
         return;
     }
     if (kind.media != MediaKind::Html) return;
@@ -285,7 +279,7 @@ std::string PreviewPage(const std::string& message) {
     constexpr std::string_view TYPE = "Content-Type: multipart/alternative; boundary=\"";
     for (size_t at = converted.find(TYPE); at != std::string::npos; at = converted.find(TYPE, at + 1)) {
         const std::string boundary = converted.substr(at + TYPE.size(), 64);
-        if (!IsOwnBoundary(boundary)) continue;
+        if (!IsAlternativeBoundary(boundary)) continue;
         const std::string delimiter = "--" + boundary + "\r\n";
         const size_t first = converted.find(delimiter, at);
         const size_t second = first == std::string::npos ? first : converted.find(delimiter, first + delimiter.size());

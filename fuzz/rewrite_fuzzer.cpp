@@ -27,11 +27,7 @@ constexpr std::string_view OWN_BOUNDARY = "multipart/alternative; boundary=\"---
 
 // A boundary of the generated form that the input did not hold: made by this program.
 bool IsOwnBoundary(std::string_view boundary, std::string_view input) {
-    constexpr std::string_view HEX = "0123456789abcdef";
-    if (boundary.size() != 64 || boundary.substr(0, 9) != "--------_" || boundary.substr(41) != "_MULTIPART_ALTERNATIVE_")
-        return false;
-    if (boundary.substr(9, 32).find_first_not_of(HEX) != std::string_view::npos) return false;
-    return input.find(boundary) == std::string_view::npos;
+    return IsAlternativeBoundary(boundary) && input.find(boundary) == std::string_view::npos;
 }
 
 // Walks every entity of the result that this program made.

@@ -132,6 +132,12 @@ std::string MakeAlternativeBoundary() {
     return text;
 }
 
+bool IsAlternativeBoundary(std::string_view boundary) {
+    constexpr std::string_view HEAD = "--------_", TAIL = "_MULTIPART_ALTERNATIVE_";
+    return boundary.size() == 64 && boundary.substr(0, HEAD.size()) == HEAD && boundary.substr(64 - TAIL.size()) == TAIL &&
+           boundary.substr(HEAD.size(), 32).find_first_not_of("0123456789abcdef") == std::string_view::npos;
+}
+
 void SetHeader(HeaderLines& lines, std::string_view name, std::string_view value) {
     bool removed = false;
     RemoveHeaderLines(lines, [&](const HeaderLines& all, size_t i) {

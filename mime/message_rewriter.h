@@ -19,6 +19,8 @@ constexpr char MARKER_HEADER[] = "CreateZaverGlyphory";
 
 // 64 bytes: "--------_", 32 hexadecimal digits of a new GUID, "_MULTIPART_ALTERNATIVE_".
 [[nodiscard]] std::string MakeAlternativeBoundary();
+// A boundary of that form.
+[[nodiscard]] bool IsAlternativeBoundary(std::string_view boundary);
 
 // Removes the first line that is the header name, with its continuation lines, and appends
 // "name: value" as the last line.

@@ -50,43 +50,43 @@ void RemoveEncodingDeclarations(HeaderLines& lines) {
 // How the HTML part is written: the host's ISO-2022-JP, or UTF-8 for a UTF-8 text.
 enum class HtmlRoad { Iso2022Jp, Utf8 };
 
-// The HTML part's text appended to out: the head, the Subject block when the Subject holds a
-// pictograph, the body and the tail. Returns whether the Subject held one.
-bool AppendHtml(std::string& out, HtmlRoad road, std::string_view subject, std::string_view body, bool& found,
-                CarrierCode carrier) {
-    bool subjectFound = false;
-    if (road == HtmlRoad::Utf8) {
-        // UTF-8 throughout, without the host's converter.
-        const std::string subjectHtml = ConvertSubjectToUtf8Html(subject, subjectFound, carrier);
-        out.append(HTML_HEAD_UTF8);
-        if (subjectFound) out.append(SUBJECT_LABEL).append(subjectHtml).append(LINE_BREAK).append(RULE);
-        AppendUtf8AsHtml(out, body, carrier, found);
-        out.append(HTML_TAIL);
-        return subjectFound;
-    }
-    // Every piece through the host's converter, the client's own ISO-2022-JP.
-    const std::string subjectHtml = ConvertTextToHtml(subject, subjectFound, carrier);
-    out.append(ToIso2022Jp(HTML_HEAD));
-    if (subjectFound)
-        out.append(ToIso2022Jp(SUBJECT_LABEL)).append(subjectHtml).append(ToIso2022Jp(LINE_BREAK)).append(ToIso2022Jp(RULE));
-    AppendTextAsHtml(out, body, found, carrier);
-    out.append(ToIso2022Jp(HTML_TAIL));
-    return subjectFound;
+// The Subject's HTML, and whether it holds a pictograph, on the road of the part.
+struct SubjectHtml {
+    std::string html;
+    bool found = false;
+};
+
+SubjectHtml RenderSubject(HtmlRoad road, std::string_view subject, CarrierCode carrier) {
+    SubjectHtml rendered;
+    rendered.html = road == HtmlRoad::Utf8 ? ConvertSubjectToUtf8Html(subject, rendered.found, carrier)
+                                           : ConvertTextToHtml(subject, rendered.found, carrier);
+    return rendered;
 }
 
-bool SubjectHoldsPictograph(HtmlRoad road, std::string_view subject, CarrierCode carrier) {
+// The HTML part's text appended to out: the head, the Subject block when the Subject holds a
+// pictograph, the body and the tail.
+void AppendHtml(std::string& out, HtmlRoad road, const SubjectHtml& subject, std::string_view body, CarrierCode carrier) {
     bool found = false;
-    if (road == HtmlRoad::Utf8)
-        (void)ConvertSubjectToUtf8Html(subject, found, carrier);
-    else
-        (void)ConvertTextToHtml(subject, found, carrier);
-    return found;
+    if (road == HtmlRoad::Utf8) {
+        // UTF-8 throughout, without the host's converter.
+        out.append(HTML_HEAD_UTF8);
+        if (subject.found) out.append(SUBJECT_LABEL).append(subject.html).append(LINE_BREAK).append(RULE);
+        AppendUtf8AsHtml(out, body, carrier, found);
+        out.append(HTML_TAIL);
+        return;
+    }
+    // Every piece through the host's converter, the client's own ISO-2022-JP.
+    out.append(ToIso2022Jp(HTML_HEAD));
+    if (subject.found)
+        out.append(ToIso2022Jp(SUBJECT_LABEL)).append(subject.html).append(ToIso2022Jp(LINE_BREAK)).append(ToIso2022Jp(RULE));
+    AppendTextAsHtml(out, body, found, carrier);
+    out.append(ToIso2022Jp(HTML_TAIL));
 }
 
 // The two-part body appended to out, which may already hold the entity's header block; the
-// HTML is written straight into it. Returns whether the Subject held a pictograph.
-bool AppendAlternativeBody(std::string& out, std::string_view subject, std::string_view body, std::string_view boundary,
-                           std::string_view plainCharset, HtmlRoad road, bool& found, CarrierCode carrier) {
+// HTML is written straight into it.
+void AppendAlternativeBody(std::string& out, const SubjectHtml& subject, std::string_view body, std::string_view boundary,
+                           std::string_view plainCharset, HtmlRoad road, CarrierCode carrier) {
     const bool eightBit = std::any_of(body.begin(), body.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
     out.reserve(out.size() + body.size() + 2 * boundary.size() + 512);
     out.append("--").append(boundary).append(CRLF);
@@ -100,9 +100,8 @@ bool AppendAlternativeBody(std::string& out, std::string_view subject, std::stri
     out.append(CRLF);
     out.append("Content-Transfer-Encoding: ").append(road == HtmlRoad::Utf8 ? "8bit" : "7bit").append(CRLF);
     out.append(CRLF);
-    const bool subjectFound = AppendHtml(out, road, subject, body, found, carrier);
+    AppendHtml(out, road, subject, body, carrier);
     out.append("--").append(boundary).append("--").append(CRLF);
-    return subjectFound;
 }
 
 }  // namespace
@@ -118,15 +117,15 @@ std::optional<std::string> ConvertTextEntity(const EntityKind& kind, const Heade
     if (!text) return std::nullopt;
     // Most text holds no pictograph: that is found out without writing anything.
     const HtmlRoad road = kind.charset == TextCharset::Utf8 ? HtmlRoad::Utf8 : HtmlRoad::Iso2022Jp;
-    const bool holds = road == HtmlRoad::Utf8 ? HoldsUtf8Pictograph(*text, carrier) : HoldsPictograph(*text, carrier);
-    if (!holds && !SubjectHoldsPictograph(road, subject, carrier)) return std::nullopt;
+    const SubjectHtml subjectHtml = RenderSubject(road, subject, carrier);
+    if (!subjectHtml.found &&
+        !(road == HtmlRoad::Utf8 ? HoldsUtf8Pictograph(*text, carrier) : HoldsPictograph(*text, carrier)))
+        return std::nullopt;
     // The header the entity gets when converted, so that its body is written right after it.
     HeaderLines converted = lines;
     SetHeader(converted, "Content-Type", "multipart/alternative; boundary=\"" + boundary + "\"");
     RemoveEncodingDeclarations(converted);
     std::string out = JoinHeaderLines(converted);
-    bool found = false;
-    const bool subjectFound = AppendAlternativeBody(out, subject, *text, boundary, PlainPartCharset(kind), road, found, carrier);
-    if (!found && !subjectFound) return std::nullopt;
+    AppendAlternativeBody(out, subjectHtml, *text, boundary, PlainPartCharset(kind), road, carrier);
     return out;
 }

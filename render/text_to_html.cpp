@@ -7,21 +7,6 @@
 #include "base/sjis.h"
 #include "shell/host_api.h"
 
-namespace {
-
-constexpr bool IsMarkupByte(unsigned char ch) { return ch == '&' || ch == '<' || ch == '>' || ch == '"'; }
-
-const char* EscapeOf(unsigned char ch) {
-    switch (ch) {
-        case '&': return "&amp;";
-        case '<': return "&lt;";
-        case '>': return "&gt;";
-        default: return "&quot;";
-    }
-}
-
-}  // namespace
-
 const PictographMap& SelectPictographMap(CarrierCode carrier) {
     switch (carrier) {
         case CARRIER_DOCOMO: return g_mapDocomo;
@@ -47,7 +32,7 @@ template <typename Flush>
 void WalkSjis(std::string_view sjis, const PictographMap& map, bool& found, std::string& out, size_t flushAt, Flush flush) {
     static constexpr std::array<bool, 256> special = [] {
         std::array<bool, 256> bytes{};
-        for (int ch = 0; ch < 256; ++ch) bytes[ch] = ch == '\r' || IsMarkupByte(static_cast<unsigned char>(ch));
+        for (int ch = 0; ch < 256; ++ch) bytes[ch] = ch == '\r' || HtmlEscapeOf(static_cast<char>(ch)) != nullptr;
         return bytes;
     }();
     const bool* const startsCode = map.FirstBytes();
@@ -86,8 +71,8 @@ void WalkSjis(std::string_view sjis, const PictographMap& map, bool& found, std:
             replace(2, *tag);
         } else if (s[i] == '\r' && hasNext && s[i + 1] == '\n') {
             replace(2, "<BR>");
-        } else if (IsMarkupByte(s[i])) {
-            replace(1, EscapeOf(s[i]));
+        } else if (const char* escape = HtmlEscapeOf(static_cast<char>(s[i]))) {
+            replace(1, escape);
         } else {
             i += IsSjisLeadByte(s[i]) && hasNext && IsSjisTrailByte(s[i + 1]) ? 2 : 1;
             start = i;
@@ -157,48 +142,56 @@ size_t EndOfPiece(std::string_view text, size_t pos, bool& ascii) {
 
 }  // namespace
 
-void AppendTextAsHtml(std::string& out, std::string_view text, bool& found, CarrierCode carrier) {
-    const PictographMap& map = SelectPictographMap(carrier);
-    // A code that begins with LF could join the last byte of one piece to the next.
+namespace {
+
+// Hands each piece of the text to each(sjis, end), in Shift-JIS as the host converts it and
+// copied at once (the host's next conversion may reuse its buffer); stops when each returns
+// false. A code that begins with LF could join the last byte of one piece to the next: with
+// such a map the text is one piece.
+template <typename Each>
+void ForEachPiece(std::string_view text, const PictographMap& map, Each each) {
     const bool cut = !map.FirstBytes()[static_cast<unsigned char>('\n')];
     bool ascii = true;
     std::string piece;
-    const size_t written = out.size();
     size_t pos = 0;
     do {
-        ReserveForRest(out, written, pos, text.size());
         const size_t end = cut ? EndOfPiece(text, pos, ascii) : text.size();
         piece.assign(text.substr(pos, end - pos));
-        // Copied at once: the host's next conversion may reuse its buffer.
         const char* converted = g_hostApi.BKA_ISO_2022_JP(piece.c_str(), ISO2022JP_TO_SJIS);
-        const std::string sjis = converted ? converted : "";
-        // A line may be long: its HTML goes back through the host in pieces too, cut after a
-        // replacement, where the HTML stands in ASCII.
-        const auto flush = [&out](std::string& html) {
-            if (const char* jis = g_hostApi.BKA_ISO_2022_JP(html.c_str(), SJIS_TO_ISO2022JP)) out.append(jis);
-            html.clear();
-        };
-        std::string html;
-        WalkSjis(sjis, map, found, html, PIECE, flush);
-        flush(html);
+        if (!each(std::string(converted ? converted : ""), end)) return;
         pos = end;
     } while (pos < text.size());
 }
 
+}  // namespace
+
+void AppendTextAsHtml(std::string& out, std::string_view text, bool& found, CarrierCode carrier) {
+    const PictographMap& map = SelectPictographMap(carrier);
+    const size_t written = out.size();
+    // A line may be long: its HTML goes back through the host in pieces too, cut after a
+    // replacement, where the HTML stands in ASCII.
+    const auto flush = [&out](std::string& html) {
+        if (const char* jis = g_hostApi.BKA_ISO_2022_JP(html.c_str(), SJIS_TO_ISO2022JP)) out.append(jis);
+        html.clear();
+    };
+    std::string html;
+    ForEachPiece(text, map, [&](const std::string& sjis, size_t end) {
+        WalkSjis(sjis, map, found, html, PIECE, flush);
+        flush(html);
+        ReserveForRest(out, written, end, text.size());
+        return true;
+    });
+}
+
 bool HoldsPictograph(std::string_view text, CarrierCode carrier) {
     const PictographMap& map = SelectPictographMap(carrier);
-    const bool cut = !map.FirstBytes()[static_cast<unsigned char>('\n')];
-    bool ascii = true, found = false;
-    std::string piece;
-    size_t pos = 0;
-    do {
-        const size_t end = cut ? EndOfPiece(text, pos, ascii) : text.size();
-        piece.assign(text.substr(pos, end - pos));
-        const char* sjis = g_hostApi.BKA_ISO_2022_JP(piece.c_str(), ISO2022JP_TO_SJIS);
-        std::string discarded;
-        WalkSjis(sjis ? sjis : "", map, found, discarded, PIECE, [](std::string& html) { html.clear(); });
-        pos = end;
-    } while (!found && pos < text.size());
+    bool found = false;
+    std::string discarded;
+    ForEachPiece(text, map, [&](const std::string& sjis, size_t) {
+        WalkSjis(sjis, map, found, discarded, PIECE, [](std::string& html) { html.clear(); });
+        discarded.clear();
+        return !found;
+    });
     return found;
 }
 

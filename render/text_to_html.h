@@ -8,6 +8,17 @@
 #include "render/pictograph_map.h"
 #include "base/carrier.h"
 
+// The entity written for a byte HTML reads as markup (& < > "), or null for any other byte.
+[[nodiscard]] constexpr const char* HtmlEscapeOf(char ch) {
+    switch (ch) {
+        case '&': return "&amp;";
+        case '<': return "&lt;";
+        case '>': return "&gt;";
+        case '"': return "&quot;";
+        default: return nullptr;
+    }
+}
+
 // The map of a carrier: Docomo's for 1, Softbank's for 2, AU's for every other code.
 [[nodiscard]] const PictographMap& SelectPictographMap(CarrierCode carrier);
 

@@ -12,16 +12,6 @@ namespace {
 // How often the output's room is checked against the rate it grows at.
 constexpr size_t PIECE = 64 * 1024;
 
-const char* EscapeOf(char ch) {
-    switch (ch) {
-        case '&': return "&amp;";
-        case '<': return "&lt;";
-        case '>': return "&gt;";
-        case '"': return "&quot;";
-        default: return nullptr;
-    }
-}
-
 // Appends what stands between run and i unchanged, then with, and moves both past the width.
 class Writer {
 public:
@@ -67,7 +57,7 @@ void AppendUtf8AsHtml(std::string& out, std::string_view utf8, CarrierCode carri
         if (!ascii) c = DecodeUtf8(utf8, i);
         if (ch == '\r' && i + 1 < utf8.size() && utf8[i + 1] == '\n') {
             w.Replace(i, 2, "<BR>");
-        } else if (const char* escape = ascii ? EscapeOf(ch) : nullptr) {
+        } else if (const char* escape = HtmlEscapeOf(ch)) {
             w.Replace(i, 1, escape);
         } else if (!c.valid) {
             w.Replace(i, c.length, REPLACEMENT_CHARACTER);
