@@ -2,6 +2,7 @@
 // digits and the growth of an output string. Bytes above 0x7F are compared as they are.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -46,14 +47,37 @@
     return -1;
 }
 
+// Room in out for capacity bytes, exactly: std::string's reserve and append may double a
+// large buffer that only needs a little more.
+inline void ReserveExactly(std::string& out, size_t capacity) {
+    if (capacity <= out.capacity()) return;
+    std::string bigger;
+    bigger.reserve(capacity);
+    bigger.append(out);
+    out.swap(bigger);
+}
+
+// Room in out for more bytes: when they do not fit, out grows to fit them, and by a quarter
+// at least, so that growing in small steps cannot copy out again and again.
+inline void ReserveMore(std::string& out, size_t more) {
+    if (out.capacity() - out.size() < more) ReserveExactly(out, std::max(out.size() + more, out.capacity() + out.capacity() / 4));
+}
+
+// Appended with the growth of ReserveMore.
+inline void AppendGrowing(std::string& out, std::string_view text) {
+    ReserveMore(out, text.size());
+    out.append(text);
+}
+
 // Before more is appended to out: when consumed of total input bytes have given out its
-// size since written, room for the rest at that rate and an eighth more. Growing once to
-// about the final size keeps the peak near the output itself, where doubling would keep up
-// to three times as much.
+// size since written and the rest at that rate no longer fits, room for it and an eighth
+// more. Growing once to about the final size keeps the peak near the output itself, where
+// doubling would keep up to three times as much; it grows again only when the rate has
+// risen by an eighth.
 inline void ReserveForRest(std::string& out, size_t written, size_t consumed, size_t total) {
     if (consumed == 0 || consumed >= total) return;
     const size_t produced = out.size() - written;
-    const size_t rest = static_cast<size_t>(static_cast<double>(produced) / static_cast<double>(consumed) *
-                                            static_cast<double>(total - consumed) * 1.125);
-    if (out.size() + rest > out.capacity()) out.reserve(out.size() + rest);
+    const auto rest = static_cast<size_t>(static_cast<double>(produced) / static_cast<double>(consumed) *
+                                          static_cast<double>(total - consumed));
+    if (out.size() + rest > out.capacity()) ReserveExactly(out, out.size() + rest + rest / 8);
 }

@@ -163,7 +163,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (!IsPlainTextType(partType)) return 0;  // a nested rebuild
         const HeaderLines lines = SplitHeaderLines(SplitHeaderAndBody(body.substr(pos)).header);
         Check(!lines.empty() && lines.back().rfind("Content-Type: " + std::string(OWN_BOUNDARY), 0) == 0);
-        const std::string own = lines.back().substr(lines.back().find('"') + 1, 64);
+        const std::string own(lines.back().substr(lines.back().find('"') + 1, 64));
         Check(IsOwnBoundary(own, source));
         const size_t end = body.find("--" + own + "--\r\n", pos);
         Check(end != std::string_view::npos);

@@ -1,11 +1,12 @@
 #include "mime/message_rewriter.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <optional>
 #include <random>
-#include <vector>
 
+#include "base/bytes.h"
 #include "mime/entity_kind.h"
 #include "mime/html_part.h"
 #include "mime/text_part.h"
@@ -53,72 +54,151 @@ void AppendMultipartBody(std::string& out, const MultipartBody& layout, const Pa
     out.append(layout.closed ? layout.epilogue : CRLF);
 }
 
-// The header block of lines followed by body, in one string made to size.
-std::string JoinEntity(const HeaderLines& lines, std::string_view body) {
-    std::string out = JoinHeaderLines(lines);
-    out.reserve(out.size() + body.size());
-    return out.append(body);
+// A part that may come out larger than it went in at the rate of the texts: a text. A
+// multipart entity reckons with its own texts when it is written.
+bool MayGrow(std::string_view part) {
+    const std::string type = GetHeaderValue(SplitHeaderLines(SplitHeaderAndBody(part).header), "Content-Type");
+    const std::string_view media = GetMediaType(type);
+    return media.empty() || StartsWithIgnoringCase(media, "text/");
 }
 
-// The entity rewritten, or nothing when it stays byte for byte as it came.
-std::optional<std::string> RewriteEntity(std::string_view source, std::string_view subject, bool topLevel,
-                                         bool& changed, CarrierCode carrier, int depth) {
-    if (depth >= MAX_DEPTH) return std::nullopt;
+// The text parts of a multipart body seen so far: their bytes in and out.
+struct GrowthSeen {
+    size_t in = 0;
+    size_t out = 0;
+};
+
+// Before the part at pos in frame.parts is written: only when it would not fit at the rate
+// the texts so far have shown (and an eighth more) does out grow, by what it and the parts
+// after it are expected to give: texts at that rate, other parts as they are. A converted
+// text is thus not taken for the rate of the attachment after it.
+void ReserveForPart(std::string& out, const MultipartFrame& frame, size_t pos, std::string_view opening, const GrowthSeen& seen) {
+    const double rate = seen.in == 0 ? 1.0 : std::max(1.0, static_cast<double>(seen.out) / static_cast<double>(seen.in) * 1.125);
+    const size_t room = out.capacity() - out.size();
+    size_t next = pos;
+    const BodyPart part = NextPart(frame.parts, opening, next);
+    if (room >= opening.size() + part.delimiterEnd.size() + static_cast<size_t>(static_cast<double>(part.text.size()) * rate))
+        return;
+    double expected = static_cast<double>(frame.epilogue.size() + 2 * opening.size() + 2);
+    for (size_t at = pos; at != std::string_view::npos;) {
+        const BodyPart ahead = NextPart(frame.parts, opening, at);
+        expected += static_cast<double>(opening.size() + ahead.delimiterEnd.size()) +
+                    static_cast<double>(ahead.text.size()) * (MayGrow(ahead.text) ? rate : 1.0);
+    }
+    if (room < static_cast<size_t>(expected)) ReserveMore(out, static_cast<size_t>(expected));
+}
+
+// The entity appended to out: rewritten when changed is set, else byte for byte as it came
+// (at the top level with the marker, once the message is to be marked). Every entity of the
+// tree is written once, straight into out, which grows at the rate seen so far.
+void AppendEntity(std::string& out, std::string_view source, std::string_view subject, bool topLevel, bool& changed,
+                  CarrierCode carrier, int depth, size_t tail) {
+    if (depth >= MAX_DEPTH) {
+        out.append(source);
+        return;
+    }
     const HeaderAndBody split = SplitHeaderAndBody(source);
     HeaderLines lines = SplitHeaderLines(split.header);
-    if (topLevel) SetHeader(lines, MARKER_HEADER, "true");
-    const auto withMarkerOnly = [&]() -> std::optional<std::string> {
-        if (!topLevel) return std::nullopt;
-        changed = true;
-        return JoinEntity(lines, split.body);
+    if (topLevel) SetHeader(lines, MARKER_HEADER, MARKER_LINE);
+    const auto appendUnconverted = [&] {
+        if (topLevel) {
+            changed = true;
+            AppendHeaderLines(out, lines);
+            out.append(split.body);
+        } else {
+            out.append(source);
+        }
     };
 
     const EntityKind kind = ClassifyEntity(lines);
     switch (kind.media) {
-        case MediaKind::PlainText: {
-            std::optional<std::string> converted = ConvertTextEntity(kind, lines, split.body, subject, carrier);
-            if (!converted) return withMarkerOnly();
-            changed = true;
-            return converted;
-        }
+        case MediaKind::PlainText:
+            if (AppendConvertedTextEntity(out, kind, lines, split.body, subject, carrier, tail))
+                changed = true;
+            else
+                appendUnconverted();
+            return;
         case MediaKind::Html: {
             // Its header lines stay as they came (with the marker at the top level).
             const std::optional<std::string> body = ConvertHtmlBody(kind, split.body, carrier);
-            if (!body) return std::nullopt;
+            if (!body) break;
             changed = true;
-            if (topLevel) return JoinEntity(lines, *body);
-            return std::string(source.substr(0, split.header.size())).append(CRLF).append(*body);
+            if (topLevel)
+                AppendHeaderLines(out, lines);
+            else
+                out.append(source.substr(0, split.header.size())).append(CRLF);
+            out.append(*body);
+            return;
         }
         case MediaKind::Multipart: {
-            MultipartBody layout = SplitMultipartBody(split.body, kind.boundary);
-            bool found = false;
-            // Only the converted parts are kept, each beside its index; most parts stay as they are.
-            std::vector<std::pair<size_t, std::string>> rewritten;
             const std::string delimiter = "--" + kind.boundary;
-            for (size_t i = 0; i < layout.parts.size(); ++i) {
-                std::optional<std::string> part = RewriteEntity(layout.parts[i], subject, false, found, carrier, depth + 1);
+            const MultipartFrame frame = FrameMultipartBody(split.body, delimiter);
+            const size_t entityStart = out.size();
+            AppendHeaderLines(out, lines);
+            // Not kept while the parts are written, as many levels deep as they go.
+            HeaderLines().swap(lines);
+            const size_t bodyStart = out.size();
+            // What this entity writes after its last part.
+            const size_t closing = delimiter.size() + 2 + (frame.closed ? frame.epilogue.size() : CRLF.size());
+            bool found = false;
+            GrowthSeen seen;
+            out.append(frame.preamble);
+            for (size_t pos = frame.parts.empty() ? std::string_view::npos : 0; pos != std::string_view::npos;) {
+                ReserveForPart(out, frame, pos, delimiter, seen);
+                const BodyPart part = NextPart(frame.parts, delimiter, pos);
+                out.append(delimiter).append(part.delimiterEnd);
+                const size_t partStart = out.size();
+                bool partChanged = false;
+                AppendEntity(out, part.text, subject, false, partChanged, carrier, depth + 1, tail + closing);
+                found |= partChanged;
+                if (partChanged) {
+                    seen.in += part.text.size();
+                    seen.out += out.size() - partStart;
+                }
                 // A decoded text, or the host's re-encoding of one, may hold this entity's own
                 // delimiter: written back, it would cut the part in two. Such a part stays.
-                if (part && part->find(delimiter) == std::string::npos) rewritten.emplace_back(i, std::move(*part));
+                if (partChanged && out.find(delimiter, partStart) != std::string::npos) {
+                    out.resize(partStart);
+                    out.append(part.text);
+                }
             }
-            if (!found) return withMarkerOnly();
-            changed = true;
-            for (const auto& [i, text] : rewritten) layout.parts[i] = text;
-            std::string out = JoinHeaderLines(lines);
-            AppendMultipartBody(out, layout, layout.parts, kind.boundary);
-            return out;
+            out.append(delimiter).append("--").append(frame.closed ? frame.epilogue : CRLF);
+            if (found) {
+                changed = true;
+                return;
+            }
+            // Nothing changed: the message is only marked, and any other entity stays as it
+            // came. What was written is that when the body was closed and, below the top
+            // level, the header block is its own; otherwise it is written again.
+            if (topLevel) {
+                changed = true;
+                if (frame.closed) return;
+                out.resize(bodyStart);
+                out.append(split.body);
+                return;
+            }
+            const size_t headerSize = bodyStart - entityStart;
+            if (frame.closed && static_cast<size_t>(split.body.data() - source.data()) == headerSize &&
+                std::string_view(out).substr(entityStart, headerSize) == source.substr(0, headerSize))
+                return;
+            out.resize(entityStart);
+            out.append(source);
+            return;
         }
         case MediaKind::Other: break;
     }
-    return std::nullopt;
+    out.append(source);
 }
 
 }  // namespace
 
 std::string RewriteMessage(std::string_view source, std::string_view subject, bool topLevel, bool& changed,
                            CarrierCode carrier) {
-    std::optional<std::string> rewritten = RewriteEntity(source, subject, topLevel, changed, carrier, 0);
-    return rewritten ? std::move(*rewritten) : std::string(source);
+    std::string out;
+    // Most messages come out the size they came in, or a little larger.
+    out.reserve(source.size() + source.size() / 8 + 1024);
+    AppendEntity(out, source, subject, topLevel, changed, carrier, 0, 0);
+    return out;
 }
 
 std::string MakeAlternativeBoundary() {
@@ -138,22 +218,21 @@ bool IsAlternativeBoundary(std::string_view boundary) {
            boundary.substr(HEAD.size(), 32).find_first_not_of("0123456789abcdef") == std::string_view::npos;
 }
 
-void SetHeader(HeaderLines& lines, std::string_view name, std::string_view value) {
+void SetHeader(HeaderLines& lines, std::string_view name, std::string_view line) {
     bool removed = false;
     RemoveHeaderLines(lines, [&](const HeaderLines& all, size_t i) {
         if (removed || !IsHeaderLine(all[i], name)) return false;
         return removed = true;
     });
-    lines.push_back(std::string(name).append(": ").append(value));
+    lines.push_back(line);
 }
 
-std::string JoinHeaderLines(const HeaderLines& lines) {
-    size_t size = CRLF.size();
-    for (const std::string& line : lines) size += line.size() + CRLF.size();
-    std::string out;
-    out.reserve(size);
-    for (const std::string& line : lines) out.append(line).append(CRLF);
-    return out.append(CRLF);
+void AppendHeaderLines(std::string& out, const HeaderLines& lines) {
+    size_t size = out.size() + CRLF.size();
+    for (const std::string_view line : lines) size += line.size() + CRLF.size();
+    ReserveMore(out, size - out.size());
+    for (const std::string_view line : lines) out.append(line).append(CRLF);
+    out.append(CRLF);
 }
 
 std::string JoinMultipartBody(const MultipartBody& layout, const PartList& parts, std::string_view boundary) {

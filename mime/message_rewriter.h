@@ -12,6 +12,8 @@
 
 // The marker header that keeps a message from being converted twice.
 constexpr char MARKER_HEADER[] = "CreateZaverGlyphory";
+// The line it is written as.
+constexpr char MARKER_LINE[] = "CreateZaverGlyphory: true";
 
 // Sets changed when the host is to receive the result; never clears it.
 [[nodiscard]] std::string RewriteMessage(std::string_view source, std::string_view subject, bool topLevel,
@@ -23,8 +25,8 @@ constexpr char MARKER_HEADER[] = "CreateZaverGlyphory";
 [[nodiscard]] bool IsAlternativeBoundary(std::string_view boundary);
 
 // Removes the first line that is the header name, with its continuation lines, and appends
-// "name: value" as the last line.
-void SetHeader(HeaderLines& lines, std::string_view name, std::string_view value);
+// line ("name: value", kept by the caller as long as lines) as the last line.
+void SetHeader(HeaderLines& lines, std::string_view name, std::string_view line);
 // Removes, in one pass, every line i for which remove(lines, i) holds, with its continuation
 // lines.
 template <typename Predicate>
@@ -39,7 +41,8 @@ void RemoveHeaderLines(HeaderLines& lines, Predicate remove) {
     }
     lines.resize(kept);
 }
-[[nodiscard]] std::string JoinHeaderLines(const HeaderLines& lines);
+// The header block of lines, blank line included, appended to out.
+void AppendHeaderLines(std::string& out, const HeaderLines& lines);
 // The body cut by SplitMultipartBody written back with the given part texts.
 [[nodiscard]] std::string JoinMultipartBody(const MultipartBody& layout, const PartList& parts,
                                             std::string_view boundary);

@@ -1,4 +1,7 @@
 #include "mime/mime_reader.h"
+
+#include <algorithm>
+
 #include "base/bytes.h"
 
 namespace {
@@ -62,8 +65,8 @@ bool IsHeaderLine(std::string_view line, std::string_view name) {
 std::optional<std::string> GetHeaderValueAt(const HeaderLines& lines, size_t i, std::string_view name) {
     const size_t at = HeaderValueStart(lines[i], name);
     if (at == std::string_view::npos) return std::nullopt;
-    std::string value = lines[i].substr(at);
-    while (++i < lines.size() && IsContinuationLine(lines[i]) && lines[i].find('\n') == std::string::npos)
+    std::string value(lines[i].substr(at));
+    while (++i < lines.size() && IsContinuationLine(lines[i]) && lines[i].find('\n') == std::string_view::npos)
         value += lines[i];
     return value;
 }
@@ -109,33 +112,49 @@ std::string GetTypeParameter(std::string_view contentType, std::string_view name
     return {};
 }
 
-MultipartBody SplitMultipartBody(std::string_view body, std::string_view boundary) {
-    const std::string opening = "--" + std::string(boundary);
-    const std::string closing = opening + "--";
-    MultipartBody split;
-    const size_t close = body.find(closing);
+MultipartFrame FrameMultipartBody(std::string_view body, std::string_view opening) {
+    MultipartFrame frame;
+    const size_t close = body.find(std::string(opening) + "--");
     if (close != std::string_view::npos) {
-        split.closed = true;
-        split.epilogue = body.substr(close + closing.size());
+        frame.closed = true;
+        frame.epilogue = body.substr(close + opening.size() + 2);
         body = body.substr(0, close);
     }
-    size_t delimiter = body.find(opening);
-    split.preamble = body.substr(0, delimiter);
+    const size_t first = std::min(body.find(opening), body.size());
+    frame.preamble = body.substr(0, first);
+    frame.parts = body.substr(first);
+    return frame;
+}
+
+BodyPart NextPart(std::string_view parts, std::string_view opening, size_t& pos) {
+    const std::string_view rest = parts.substr(pos + opening.size());
+    // The delimiter line's own end: blanks (transport padding) and its CR LF.
+    size_t textStart = 0;
+    while (textStart < rest.size() && IsBlank(rest[textStart])) ++textStart;
+    textStart = rest.substr(textStart, 2) == CRLF ? textStart + 2 : 0;
+    const size_t next = rest.find(opening, textStart);
+    const BodyPart part{rest.substr(0, textStart),
+                        rest.substr(textStart, next == std::string_view::npos ? std::string_view::npos : next - textStart)};
+    pos = next == std::string_view::npos ? next : pos + opening.size() + next;
+    return part;
+}
+
+MultipartBody SplitMultipartBody(std::string_view body, std::string_view boundary) {
+    const std::string opening = "--" + std::string(boundary);
+    const MultipartFrame frame = FrameMultipartBody(body, opening);
+    MultipartBody split;
+    split.preamble = frame.preamble;
+    split.closed = frame.closed;
+    split.epilogue = frame.epilogue;
     // Counted first: a body of a million parts grows no list twice.
     size_t count = 0;
-    for (size_t at = delimiter; at != std::string_view::npos; at = body.find(opening, at + opening.size())) ++count;
+    for (size_t at = 0; at < frame.parts.size(); at = frame.parts.find(opening, at + opening.size())) ++count;
     split.parts.reserve(count);
     split.delimiterEnds.reserve(count);
-    while (delimiter != std::string_view::npos) {
-        std::string_view rest = body.substr(delimiter + opening.size());
-        // The delimiter line's own end: blanks (transport padding) and its CR LF.
-        size_t textStart = 0;
-        while (textStart < rest.size() && IsBlank(rest[textStart])) ++textStart;
-        textStart = rest.substr(textStart, 2) == CRLF ? textStart + 2 : 0;
-        const size_t next = rest.find(opening, textStart);
-        split.delimiterEnds.push_back(rest.substr(0, textStart));
-        split.parts.push_back(rest.substr(textStart, next == std::string_view::npos ? std::string_view::npos : next - textStart));
-        delimiter = next == std::string_view::npos ? next : delimiter + opening.size() + next;
+    for (size_t pos = frame.parts.empty() ? std::string_view::npos : 0; pos != std::string_view::npos;) {
+        const BodyPart part = NextPart(frame.parts, opening, pos);
+        split.delimiterEnds.push_back(part.delimiterEnd);
+        split.parts.push_back(part.text);
     }
     return split;
 }

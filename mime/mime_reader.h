@@ -13,8 +13,9 @@ struct HeaderAndBody {
     std::string_view body;
 };
 
-// One entry per physical line of a header block, without its CR LF; no entry is empty.
-using HeaderLines = std::vector<std::string>;
+// One entry per physical line of a header block, without its CR LF; no entry is empty. The
+// lines are views of the message (or of a line the caller keeps).
+using HeaderLines = std::vector<std::string_view>;
 // The texts of the parts of a multipart body, in order.
 using PartList = std::vector<std::string_view>;
 
@@ -58,3 +59,21 @@ struct MultipartBody {
 // Cuts at the first closing delimiter ("--" boundary "--") and then at every opening
 // delimiter ("--" boundary), each found as a plain substring.
 [[nodiscard]] MultipartBody SplitMultipartBody(std::string_view body, std::string_view boundary);
+
+// The same cut a part at a time, with no list: the body's preamble, closing delimiter and
+// epilogue, and where its parts stand.
+struct MultipartFrame {
+    std::string_view preamble;
+    std::string_view parts;  // from the first opening delimiter to the closing one
+    bool closed = false;
+    std::string_view epilogue;
+};
+[[nodiscard]] MultipartFrame FrameMultipartBody(std::string_view body, std::string_view opening);
+// One part: what followed its "--" boundary (blanks and CR LF), and its text.
+struct BodyPart {
+    std::string_view delimiterEnd;
+    std::string_view text;
+};
+// The part whose opening delimiter stands at pos in frame.parts; pos moves to the next
+// delimiter, or to npos after the last part.
+[[nodiscard]] BodyPart NextPart(std::string_view parts, std::string_view opening, size_t& pos);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/bytes.h"
 #include "mime/message_rewriter.h"
 #include "render/text_to_html.h"
 #include "render/utf8_to_html.h"
@@ -84,11 +85,13 @@ void AppendHtml(std::string& out, HtmlRoad road, const SubjectHtml& subject, std
 }
 
 // The two-part body appended to out, which may already hold the entity's header block; the
-// HTML is written straight into it.
-void AppendAlternativeBody(std::string& out, const SubjectHtml& subject, std::string_view body, std::string_view boundary,
-                           std::string_view plainCharset, HtmlRoad road, CarrierCode carrier) {
+// HTML, expected to be about expectedHtml bytes, is written straight into it.
+void AppendAlternativeBody(std::string& out, const SubjectHtml& subject, std::string_view body, size_t expectedHtml,
+                           std::string_view boundary, std::string_view plainCharset, HtmlRoad road, CarrierCode carrier) {
     const bool eightBit = std::any_of(body.begin(), body.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
-    out.reserve(out.size() + body.size() + 2 * boundary.size() + 512);
+    // Room for both parts at once, the host's escape sequences included; an HTML larger than
+    // expected grows out as it comes.
+    ReserveMore(out, body.size() + expectedHtml + expectedHtml / 8 + subject.html.size() + 2 * boundary.size() + 1024);
     out.append("--").append(boundary).append(CRLF);
     out.append("Content-Type: text/plain; charset=\"").append(plainCharset).append("\"").append(CRLF);
     out.append("Content-Transfer-Encoding: ").append(eightBit ? "8bit" : "7bit").append(CRLF);
@@ -106,26 +109,29 @@ void AppendAlternativeBody(std::string& out, const SubjectHtml& subject, std::st
 
 }  // namespace
 
-std::optional<std::string> ConvertTextEntity(const EntityKind& kind, const HeaderLines& lines, std::string_view body,
-                                             std::string_view subject, CarrierCode carrier) {
-    const std::string boundary = MakeAlternativeBoundary();
-    if (kind.charset == TextCharset::Unread) return std::nullopt;
+bool AppendConvertedTextEntity(std::string& out, const EntityKind& kind, const HeaderLines& lines, std::string_view body,
+                               std::string_view subject, CarrierCode carrier, size_t tail) {
+    if (kind.charset == TextCharset::Unread) return false;
     // A base64 or quoted-printable text is converted decoded; no multipart/alternative entity
     // may declare either encoding, so the entity's own declaration goes.
     std::string storage;
     const std::optional<std::string_view> text = DecodeText(kind.encoding, body, storage);
-    if (!text) return std::nullopt;
+    if (!text) return false;
     // Most text holds no pictograph: that is found out without writing anything.
     const HtmlRoad road = kind.charset == TextCharset::Utf8 ? HtmlRoad::Utf8 : HtmlRoad::Iso2022Jp;
     const SubjectHtml subjectHtml = RenderSubject(road, subject, carrier);
+    // The HTML is as long as the text at least; the Shift-JIS walk tells how much longer.
+    size_t expectedHtml = text->size();
     if (!subjectHtml.found &&
-        !(road == HtmlRoad::Utf8 ? HoldsUtf8Pictograph(*text, carrier) : HoldsPictograph(*text, carrier)))
-        return std::nullopt;
+        !(road == HtmlRoad::Utf8 ? HoldsUtf8Pictograph(*text, carrier) : HoldsPictograph(*text, carrier, expectedHtml)))
+        return false;
     // The header the entity gets when converted, so that its body is written right after it.
+    const std::string boundary = MakeAlternativeBoundary();
     HeaderLines converted = lines;
-    SetHeader(converted, "Content-Type", "multipart/alternative; boundary=\"" + boundary + "\"");
+    const std::string contentType = "Content-Type: multipart/alternative; boundary=\"" + boundary + "\"";
+    SetHeader(converted, "Content-Type", contentType);
     RemoveEncodingDeclarations(converted);
-    std::string out = JoinHeaderLines(converted);
-    AppendAlternativeBody(out, subjectHtml, *text, boundary, PlainPartCharset(kind), road, carrier);
-    return out;
+    AppendHeaderLines(out, converted);
+    AppendAlternativeBody(out, subjectHtml, *text, expectedHtml + tail, boundary, PlainPartCharset(kind), road, carrier);
+    return true;
 }

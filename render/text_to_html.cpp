@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 
 #include "base/bytes.h"
 #include "base/sjis.h"
@@ -20,6 +21,8 @@ namespace {
 // Texts are converted a piece at a time, so that the host's buffers and the walk's stay
 // small whatever the size of the message.
 constexpr size_t PIECE = 64 * 1024;
+// The HTML goes back through the host in pieces of about this size.
+constexpr size_t FLUSH = 8 * 1024;
 
 // The walk reads the text a character at a time: a lead byte and a valid second byte, or one
 // byte. At the start of each character it first looks the two bytes there up in the map,
@@ -41,9 +44,11 @@ void WalkSjis(std::string_view sjis, const PictographMap& map, bool& found, std:
     const auto* const s = reinterpret_cast<const unsigned char*>(sjis.data());
     const size_t n = sjis.size();
     // A bounded guess: room for every byte that may start a code to become a tag would be
-    // hundreds of megabytes for a text of such bytes. Dense text grows the string instead.
-    const size_t expected = std::min(n, flushAt);
-    out.reserve(out.size() + expected + expected / 4);
+    // hundreds of megabytes for a text of such bytes. The HTML of a text with a pictograph
+    // every few words is several times its size, up to what is flushed at once; denser text
+    // grows the string instead.
+    const size_t expected = std::min({n * 8, flushAt, n + PIECE});
+    out.reserve(out.size() + expected + expected / 8);
     size_t run = 0;    // the bytes from here on are still to be copied unchanged
     size_t start = 0;  // a position known to start a character; all before it is settled
     size_t i = 0;
@@ -171,27 +176,43 @@ void AppendTextAsHtml(std::string& out, std::string_view text, bool& found, Carr
     // A line may be long: its HTML goes back through the host in pieces too, cut after a
     // replacement, where the HTML stands in ASCII.
     const auto flush = [&out](std::string& html) {
-        if (const char* jis = g_hostApi.BKA_ISO_2022_JP(html.c_str(), SJIS_TO_ISO2022JP)) out.append(jis);
+        if (const char* jis = g_hostApi.BKA_ISO_2022_JP(html.c_str(), SJIS_TO_ISO2022JP)) {
+            // Room for what usually follows the text too (the HTML's tail, a delimiter), so
+            // that a full out is not grown again for those few bytes.
+            const size_t length = std::strlen(jis);
+            ReserveMore(out, length + 256);
+            out.append(jis, length);
+        }
         html.clear();
     };
     std::string html;
     ForEachPiece(text, map, [&](const std::string& sjis, size_t end) {
-        WalkSjis(sjis, map, found, html, PIECE, flush);
+        WalkSjis(sjis, map, found, html, FLUSH, flush);
         flush(html);
         ReserveForRest(out, written, end, text.size());
         return true;
     });
 }
 
-bool HoldsPictograph(std::string_view text, CarrierCode carrier) {
+bool HoldsPictograph(std::string_view text, CarrierCode carrier, size_t& expectedHtml) {
     const PictographMap& map = SelectPictographMap(carrier);
     bool found = false;
+    size_t read = 0;
+    // The HTML of what was read, in Shift-JIS, and the escape sequences its ISO-2022-JP took:
+    // the HTML switches character sets where the text does.
+    size_t html = 0;
     std::string discarded;
-    ForEachPiece(text, map, [&](const std::string& sjis, size_t) {
-        WalkSjis(sjis, map, found, discarded, PIECE, [](std::string& html) { html.clear(); });
+    ForEachPiece(text, map, [&](const std::string& sjis, size_t end) {
+        WalkSjis(sjis, map, found, discarded, 0, [&html](std::string& written) {
+            html += written.size();
+            written.clear();
+        });
+        html += discarded.size() + (end - read) - std::min(end - read, sjis.size());
         discarded.clear();
+        read = end;
         return !found;
     });
+    expectedHtml = read == 0 ? 0 : static_cast<size_t>(static_cast<double>(html) / static_cast<double>(read) * static_cast<double>(text.size()));
     return found;
 }
 

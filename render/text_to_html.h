@@ -29,8 +29,10 @@
 // by the host; the result is ISO-2022-JP.
 [[nodiscard]] std::string ConvertTextToHtml(std::string_view text, bool& found, CarrierCode carrier);
 // Whether the text (ISO-2022-JP, as the host delivers it) holds a pictograph the walk would
-// replace: a piece at a time, stopping at the first, and writing nothing.
-[[nodiscard]] bool HoldsPictograph(std::string_view text, CarrierCode carrier);
+// replace: a piece at a time, stopping after the piece that holds the first, and writing
+// nothing. Sets expectedHtml to the size the text's HTML has at the rate of the pieces read
+// (before the host's conversion back), so that its room can be made at once.
+[[nodiscard]] bool HoldsPictograph(std::string_view text, CarrierCode carrier, size_t& expectedHtml);
 // The same, appended to out.
 void AppendTextAsHtml(std::string& out, std::string_view text, bool& found, CarrierCode carrier);
 

@@ -45,7 +45,7 @@ void AppendUtf8AsHtml(std::string& out, std::string_view utf8, CarrierCode carri
     const PictographMap& map = SelectPictographMap(carrier);
     const UnicodePictographTable& table = SelectUnicodePictographs(carrier);
     Writer w(utf8, out);
-    out.reserve(out.size() + utf8.size() + utf8.size() / 8);
+    ReserveMore(out, utf8.size() + utf8.size() / 8);
     for (size_t i = 0, next = PIECE; i < utf8.size();) {
         if (i >= next) {
             ReserveForRest(out, w.written, i, utf8.size());

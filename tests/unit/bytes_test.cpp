@@ -32,10 +32,26 @@ TEST(Bytes, ReserveForRestGrowsOnceToTheRate) {
     out.shrink_to_fit();
     ReserveForRest(out, 0, 10, 1000);  // 10 input bytes gave 100: the rest at that rate
     EXPECT_GE(out.capacity(), 100u + 990u * 10u);
-    EXPECT_LE(out.capacity(), 100u + 990u * 10u * 2u);
+    EXPECT_LE(out.capacity(), 100u + 990u * 10u * 9u / 8u + 1u);
     const size_t capacity = out.capacity();
     ReserveForRest(out, 0, 20, 1000);  // still room: nothing changes
     EXPECT_EQ(out.capacity(), capacity);
+    out.append(capacity - out.size() - 10, 'y');
+    ReserveForRest(out, 0, 990, 1000);  // a little to come, more than fits: not twice the size
+    EXPECT_GT(out.capacity(), capacity);
+    EXPECT_LT(out.capacity(), capacity + capacity / 8);
+    EXPECT_EQ(out, std::string(100, 'x') + std::string(capacity - 110, 'y'));
+}
+
+TEST(Bytes, ReserveMoreGrowsByAQuarterAtLeast) {
+    std::string out(1000, 'x');
+    out.shrink_to_fit();
+    const size_t capacity = out.capacity();
+    ReserveMore(out, 1);
+    EXPECT_EQ(out.capacity(), capacity + capacity / 4);
+    ReserveMore(out, 10 * capacity);  // more than a quarter: exactly that
+    EXPECT_EQ(out.capacity(), out.size() + 10 * capacity);
+    EXPECT_EQ(out, std::string(1000, 'x'));
 }
 
 }  // namespace

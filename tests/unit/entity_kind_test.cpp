@@ -37,7 +37,7 @@ TEST(ClassifyEntity, MediaTypeEncodingAndCharsetAsRealSendersWriteThem) {
     };
     for (const auto& c : cases) {
         const EntityKind kind = ClassifyEntity(c.lines);
-        const std::string what = c.lines.empty() ? "(no header)" : c.lines.front();
+        const std::string what(c.lines.empty() ? "(no header)" : c.lines.front());
         EXPECT_EQ(kind.media, c.media) << what;
         EXPECT_EQ(kind.encoding, c.encoding) << what;
         EXPECT_EQ(kind.charset, c.charset) << what;

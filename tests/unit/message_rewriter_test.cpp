@@ -158,6 +158,23 @@ TEST_F(Rewrite, NestedMultipartRebuiltAtEachChangedLevel) {
                        "--in\r\nContent-Type: text/html\r\n\r\n<p>\r\n--in--\r\n--out\r\n" + other + "--out--\r\n");
 }
 
+TEST_F(Rewrite, EntitiesThatStayAreWrittenAsTheyCameBesideAChangedOne) {
+    // Unclosed: rebuilt, it would gain a closing delimiter.
+    const std::string unclosed = "Content-Type: multipart/related; boundary=\"u\"\r\n\r\n--u\r\nContent-Type: text/plain\r\n\r\nno\r\n";
+    const std::string padded = "Content-Type: multipart/related; boundary=p\r\n\r\npre\r\n--p  \r\n\r\nx\r\n--p--  \r\nepi\r\n";
+    const std::string source = "Content-Type: multipart/mixed; boundary=\"out\"\r\n\r\n--out\r\n" + padded + "--out\r\n" +
+                               unclosed + "--out\r\nContent-Type: text/plain\r\n\r\n\xF8\x9F\r\n--out\r\n" + unclosed + "--out--";
+    bool changed = false;
+    const std::string out = Normalized(RewriteMessage(source, "", true, changed, CARRIER_DOCOMO));
+    EXPECT_EQ(out, "Content-Type: multipart/mixed; boundary=\"out\"\r\nCreateZaverGlyphory: true\r\n\r\n--out\r\n" + padded +
+                       "--out\r\n" + unclosed + "--out\r\nContent-Type: multipart/alternative; boundary=\"<B1>\"\r\n\r\n" +
+                       Alternative(1, "ISO-2022-JP", "8bit", "\xF8\x9F\r\n", SUN + "<BR>") + "--out\r\n" + unclosed + "--out--");
+    // The whole message unclosed and without a pictograph: only marked.
+    const std::string message = "Content-Type: multipart/mixed; boundary=\"u\"\r\n\r\n--u\r\n" + unclosed;
+    EXPECT_EQ(RewriteMessage(message, "", true, changed, CARRIER_DOCOMO),
+              "Content-Type: multipart/mixed; boundary=\"u\"\r\nCreateZaverGlyphory: true\r\n\r\n--u\r\n" + unclosed);
+}
+
 TEST_F(Rewrite, TransferEncodedTextIsConvertedDecoded) {
     bool changed = false;
     // "A" F8 9F "B" in base64 and in quoted-printable.

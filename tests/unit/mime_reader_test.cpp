@@ -41,7 +41,7 @@ TEST(GetHeaderValue, NameInAnyCaseColonAndAnyBlanks) {
 
 TEST(SetHeader, ReplacesTheFirstLineInAnyCaseWithItsContinuationLines) {
     HeaderLines lines = {"content-type:text/plain;", " charset=x", "A: 1", "Content-Type: second", " more"};
-    SetHeader(lines, "Content-Type", "new");
+    SetHeader(lines, "Content-Type", "Content-Type: new");
     EXPECT_EQ(lines, (HeaderLines{"A: 1", "Content-Type: second", " more", "Content-Type: new"}));
 }
 
