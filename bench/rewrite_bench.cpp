@@ -99,24 +99,24 @@ public:
         for (const Run& run : runs) {
             auto& rates = m_rates[run.run_name.function_name];
             if (run.run_type == Run::RT_Iteration) rates.push_back(run.counters.at("bytes_per_second") / 1e6);
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") m_medians[run.run_name.function_name] = run.counters.at("bytes_per_second") / 1e6;
         }
     }
     void Finalize() override {
         ConsoleReporter::Finalize();
         for (const Message& m : Messages()) {
             const std::string key = "rewrite/" + m.name;
-            const auto& rates = m_rates[key];
+            std::vector<double> rates = m_rates[key];
             if (rates.empty()) continue;
+            std::sort(rates.begin(), rates.end());
+            const size_t n = rates.size();
+            const double median = n % 2 ? rates[n / 2] : (rates[n / 2 - 1] + rates[n / 2]) / 2;
             std::printf("glyphory %s %zu runs=%zu MB/s=%.1f min=%.1f max=%.1f peak_extra=%.2fx output=%.2fx\n", m.name.c_str(),
-                        m.text.size(), rates.size(), m_medians[key], *std::min_element(rates.begin(), rates.end()),
-                        *std::max_element(rates.begin(), rates.end()), m.peakExtra, m.output);
+                        m.text.size(), n, median, rates.front(), rates.back(), m.peakExtra, m.output);
         }
     }
 
 private:
     std::map<std::string, std::vector<double>> m_rates;
-    std::map<std::string, double> m_medians;
 };
 
 }  // namespace

@@ -5,7 +5,8 @@
 
 #include <algorithm>
 #include <array>
-
+#include <cstdint>
+#include <cstring>
 
 #include "base/sjis.h"
 
@@ -103,6 +104,13 @@ void SwitchTo(Writer& out, Charset& current, Charset wanted) {
 
 bool IsKana(unsigned char ch) { return ch >= 0xA1 && ch <= 0xDF; }
 
+// Whether any of the 8 bytes at p is 0x80 or above.
+bool HoldsHighBit(const unsigned char* p) {
+    uint64_t bytes;
+    std::memcpy(&bytes, p, sizeof bytes);
+    return (bytes & 0x8080808080808080ull) != 0;
+}
+
 }  // namespace
 
 // No escape, pair or katakana byte grows, so the Shift-JIS text is never longer.
@@ -115,7 +123,13 @@ std::string DecodeIso2022Jp(std::string_view jis, std::string reuse) {
     size_t i = 0;
     while (i < n) {
         const unsigned char ch = s[i];
-        if (ch == ESC) {
+        if (charset == Charset::Ascii && ch != ESC) {
+            // Everything up to the next escape passes as it is.
+            const auto* esc = static_cast<const unsigned char*>(std::memchr(s + i, ESC, n - i));
+            const size_t end = esc ? static_cast<size_t>(esc - s) : n;
+            out.Put(jis.substr(i, end - i));
+            i = end;
+        } else if (ch == ESC) {
             const std::string_view seq = jis.substr(i, 3);
             if (seq == "\x1B$@" || seq == "\x1B$B") {
                 charset = Charset::Jis0208;
@@ -172,9 +186,13 @@ std::string EncodeIso2022Jp(std::string_view sjis, std::string reuse) {
         } else {
             // Single bytes, and two-byte characters without a 7-bit form (Docomo's and
             // Softbank's pictographs among them), pass as they are.
-            while (end < n && !IsKana(s[end])) {
-                if (s[end] < 0x80) {
+            while (end < n) {
+                if (end + 8 <= n && !HoldsHighBit(s + end)) {  // HTML is mostly ASCII
+                    end += 8;
+                } else if (s[end] < 0x80) {
                     ++end;
+                } else if (IsKana(s[end])) {
+                    break;
                 } else if (IsSjisLeadByte(s[end]) && end + 1 < n && IsSjisTrailByte(s[end + 1])) {
                     if (jisRow(end)) break;
                     end += 2;

@@ -21,6 +21,7 @@ struct UnicodePictograph {
 // Entries sorted by sequence.
 struct UnicodePictographTable {
     const UnicodePictograph* entries;
+    const char32_t* firsts;  // each entry's first code point
     size_t size;
     // Bit (b1 & 63) of word b0: some entry begins with the UTF-8 bytes b0 b1 (all bits, for
     // an entry that begins with an ASCII byte). Nearly every character of a text is ruled out

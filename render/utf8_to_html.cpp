@@ -24,19 +24,18 @@ public:
         out.append(text.substr(run, i - run)).append(with);
         run = i += width;
     }
-    // The pictograph at i, if one starts there, replaced by its images' tags.
+    // The pictograph at i, if one starts there, replaced by its images' tags, which the
+    // match appends to out itself once the text before it is there.
     bool ReplacePictograph(size_t& i, const UnicodePictographTable& table, const PictographMap& map, bool& found) {
         if (!table.MayStartAt(text, i)) return false;
-        tags.clear();
-        const size_t width = MatchUnicodePictograph(text, i, table, map, tags);
+        out.append(text.substr(run, i - run));
+        run = i;
+        const size_t width = MatchUnicodePictograph(text, i, table, map, out);
         if (width == 0) return false;
-        Replace(i, width, tags);
+        run = i += width;
         return found = true;
     }
     void Finish() { out.append(text.substr(run)); }
-
-private:
-    std::string tags;
 };
 
 }  // namespace
@@ -46,7 +45,27 @@ void AppendUtf8AsHtml(std::string& out, std::string_view utf8, CarrierCode carri
     const UnicodePictographTable& table = SelectUnicodePictographs(carrier);
     Writer w(utf8, out);
     ReserveMore(out, utf8.size() + utf8.size() / 8);
-    for (size_t i = 0, next = PIECE; i < utf8.size();) {
+    // ASCII bytes that are neither markup nor CR nor the start of a pictograph go as they
+    // are, skipped a table look each.
+    bool plain[256];
+    for (int ch = 0; ch < 256; ++ch)
+        plain[ch] = ch < 0x80 && ch != '\r' && !HtmlEscapeOf(static_cast<char>(ch)) && table.prefixes[ch] == 0;
+    const auto* const s = reinterpret_cast<const unsigned char*>(utf8.data());
+    const size_t n = utf8.size();
+    for (size_t i = 0, next = PIECE; i < n;) {
+        // Runs of such ASCII and of valid three-byte characters (most of Japanese text) that
+        // no pictograph starts with are passed over here; the rest is decided below.
+        while (i < n) {
+            if (plain[s[i]]) {
+                ++i;
+            } else if (s[i] >= 0xE1 && s[i] <= 0xEF && s[i] != 0xED && i + 2 < n && (s[i + 1] & 0xC0) == 0x80 &&
+                       (s[i + 2] & 0xC0) == 0x80 && !table.MayStartAt(utf8, i)) {
+                i += 3;
+            } else {
+                break;
+            }
+        }
+        if (i >= n) break;
         if (i >= next) {
             ReserveForRest(out, w.written, i, utf8.size());
             next = i + PIECE;
@@ -55,7 +74,7 @@ void AppendUtf8AsHtml(std::string& out, std::string_view utf8, CarrierCode carri
         const bool ascii = static_cast<unsigned char>(ch) < 0x80;
         Utf8Char c{static_cast<unsigned char>(ch), 1, true};
         if (!ascii) c = DecodeUtf8(utf8, i);
-        if (ch == '\r' && i + 1 < utf8.size() && utf8[i + 1] == '\n') {
+        if (ch == '\r' && i + 1 < n && utf8[i + 1] == '\n') {
             w.Replace(i, 2, "<BR>");
         } else if (const char* escape = HtmlEscapeOf(ch)) {
             w.Replace(i, 1, escape);

@@ -128,6 +128,11 @@ def main():
             sjis = ", ".join(f"0x{code:04X}" for code in codes)
             lines.append(f"    {{{{{cps}}}, {len(sequence)}, {{{sjis}}}, {len(codes)}}},")
         lines.append("};")
+        # The first code points alone, searched in a few cache lines.
+        lines.append(f"constexpr char32_t {carrier.upper()}_FIRSTS[] = {{")
+        firsts = [f"0x{sequence[0]:X}" for sequence in sorted(entries)]
+        lines += [f"    {', '.join(firsts[k:k + 10])}," for k in range(0, len(firsts), 10)]
+        lines.append("};")
         # Bit (b1 & 63) of word b0: some entry's first code point begins with the bytes b0 b1 in
         # UTF-8 (every bit, for a first code point of one byte).
         words = [0] * 256
@@ -143,7 +148,8 @@ def main():
         "}  // namespace",
         "",
         "const UnicodePictographTable UNICODE_PICTOGRAPHS[3] = {",
-        *(f"    {{{c.upper()}, sizeof {c.upper()} / sizeof {c.upper()}[0], {c.upper()}_PREFIXES}}," for c in CARRIERS),
+        *(f"    {{{c.upper()}, {c.upper()}_FIRSTS, sizeof {c.upper()} / sizeof {c.upper()}[0], {c.upper()}_PREFIXES}},"
+          for c in CARRIERS),
         "};",
         "",
     ]
