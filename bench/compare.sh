@@ -12,9 +12,9 @@ out=$build/perf
 mkdir -p "$out"
 
 make_pictographs
-configure_and_build "$build/dev"
+configure_and_build "$build/native"
 BUILD_DIR=$out/peers bash "$peers/run-peers.sh" "$out/corpus" "$runs" >"$out/peers.txt"
-"$build/dev/glyphory_bench_rewrite" "$out/corpus" --benchmark_repetitions="$runs" --benchmark_min_time=0.2 |
+"$build/native/glyphory_bench_rewrite" "$out/corpus" --benchmark_color=false --benchmark_repetitions="$runs" --benchmark_min_time=0.2 |
     grep '^glyphory ' >"$out/ours.txt"
 cat "$out/peers/lines.txt" "$out/ours.txt" >"$out/lines.txt"
 grep '^#' "$out/peers.txt"
