@@ -32,16 +32,15 @@ const UnicodePictographTable& SelectUnicodePictographs(CarrierCode carrier) {
     }
 }
 
-// The entries that begin with the first code point form one block of the sorted table; most
-// blocks hold a single entry of one code point, and the text after it is not read at all.
+// The entries that begin with the first code point form one block of the sorted table, found
+// by hashing; most blocks hold a single entry of one code point.
 size_t MatchUnicodePictograph(std::string_view utf8, size_t i, const UnicodePictographTable& table,
                               const PictographMap& map, std::string& tags) {
     if (!table.MayStartAt(utf8, i)) return 0;
     const Utf8Char first = DecodeUtf8(utf8, i);
     if (!first.valid) return 0;
     const UnicodePictograph* const end = table.entries + table.size;
-    const UnicodePictograph* const block =
-        table.entries + (std::lower_bound(table.firsts, table.firsts + table.size, first.cp) - table.firsts);
+    const UnicodePictograph* const block = table.entries + table.FindBlock(first.cp);
     const UnicodePictograph* blockEnd = block;
     size_t longest = 0;
     for (; blockEnd != end && blockEnd->sequence[0] == first.cp; ++blockEnd) longest = std::max<size_t>(longest, blockEnd->length);

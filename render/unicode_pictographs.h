@@ -21,12 +21,30 @@ struct UnicodePictograph {
 // Entries sorted by sequence.
 struct UnicodePictographTable {
     const UnicodePictograph* entries;
-    const char32_t* firsts;  // each entry's first code point
     size_t size;
-    // Bit (b1 & 63) of word b0: some entry begins with the UTF-8 bytes b0 b1 (all bits, for
-    // an entry that begins with an ASCII byte). Nearly every character of a text is ruled out
-    // by one look.
+    // Where the block of entries that begin with a code point starts: an open hash table of
+    // 2^bits slots (0xFFFF empty), the code point's first slot by Fibonacci hashing.
+    const uint16_t* blocks;
+    unsigned bits;
+    // Bit (b1 & 63) of word b0: some entry may begin with the UTF-8 bytes b0 b1; after an
+    // ASCII byte, b1 is the first byte of what follows it in the entry (or of U+FE0F). Nearly
+    // every character of a text is ruled out by one look.
     const uint64_t* prefixes;
+    // The walk's steps over UTF-8, a byte at a time from row 0 (the start of a character),
+    // stopping where a pictograph may begin, at CR and markup, and at broken UTF-8; rows below
+    // accepting accept the end of the text. Generated from prefixes.
+    const uint8_t (*steps)[256];
+    uint8_t accepting;
+
+    // The first entry that begins with cp, or size when none does.
+    [[nodiscard]] size_t FindBlock(char32_t cp) const {
+        const size_t mask = (size_t{1} << bits) - 1;
+        for (size_t slot = static_cast<uint32_t>(cp * 0x9E3779B1u) >> (32 - bits);; slot = (slot + 1) & mask) {
+            const uint16_t index = blocks[slot];
+            if (index == 0xFFFF) return size;
+            if (entries[index].sequence[0] == cp) return index;
+        }
+    }
 
     [[nodiscard]] bool MayStartAt(std::string_view utf8, size_t i) const {
         const auto lead = static_cast<unsigned char>(utf8[i]);
@@ -34,6 +52,10 @@ struct UnicodePictographTable {
         return prefixes[lead] >> next & 1;
     }
 };
+
+// The stops of UnicodePictographTable::steps: a look at this byte, at the byte before, a
+// broken character that starts at this byte, or one that started before it.
+enum : uint8_t { UTF8_LOOK_HERE = 252, UTF8_LOOK_BEFORE = 253, UTF8_BROKEN_HERE = 254, UTF8_BROKEN_INSIDE = 255 };
 
 // By carrier code: AU, Docomo, Softbank.
 extern const UnicodePictographTable UNICODE_PICTOGRAPHS[3];

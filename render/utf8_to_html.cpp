@@ -1,5 +1,8 @@
 #include "render/utf8_to_html.h"
 
+#include <array>
+#include <cstdint>
+
 #include "base/bytes.h"
 #include "render/text_to_html.h"
 #include "render/unicode_pictographs.h"
@@ -45,25 +48,19 @@ void AppendUtf8AsHtml(std::string& out, std::string_view utf8, CarrierCode carri
     const UnicodePictographTable& table = SelectUnicodePictographs(carrier);
     Writer w(utf8, out);
     ReserveMore(out, utf8.size() + utf8.size() / 8);
-    // ASCII bytes that are neither markup nor CR nor the start of a pictograph go as they
-    // are, skipped a table look each.
-    bool plain[256];
-    for (int ch = 0; ch < 256; ++ch)
-        plain[ch] = ch < 0x80 && ch != '\r' && !HtmlEscapeOf(static_cast<char>(ch)) && table.prefixes[ch] == 0;
     const auto* const s = reinterpret_cast<const unsigned char*>(utf8.data());
     const size_t n = utf8.size();
     for (size_t i = 0, next = PIECE; i < n;) {
-        // Runs of such ASCII and of valid three-byte characters (most of Japanese text) that
-        // no pictograph starts with are passed over here; the rest is decided below.
-        while (i < n) {
-            if (plain[s[i]]) {
-                ++i;
-            } else if (s[i] >= 0xE1 && s[i] <= 0xEF && s[i] != 0xED && i + 2 < n && (s[i + 1] & 0xC0) == 0x80 &&
-                       (s[i + 2] & 0xC0) == 0x80 && !table.MayStartAt(utf8, i)) {
-                i += 3;
-            } else {
-                break;
-            }
+        // Valid characters that need no look are passed a byte and a table step at a time, as
+        // the Shift-JIS walk passes its bytes; the code below takes the character where the
+        // steps stop (a broken one, or one cut off by the end, from where it starts).
+        uint8_t state = 0;
+        while (i < n && (state = table.steps[state][s[i]]) < UTF8_LOOK_HERE) ++i;
+        if (state == UTF8_LOOK_BEFORE) {
+            --i;
+        } else if (state == UTF8_BROKEN_INSIDE || (i == n && state >= table.accepting && state < UTF8_LOOK_HERE)) {
+            do --i;
+            while ((s[i] & 0xC0) == 0x80);
         }
         if (i >= n) break;
         if (i >= next) {

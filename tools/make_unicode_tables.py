@@ -106,6 +106,83 @@ def read_tables(md, tsv, sources):
     return tables
 
 
+# The walk's byte steps (UnicodePictographTable::steps): UTF-8 as RFC 3629 has it, a state
+# per byte, stopping where a look is needed. Rows: the start of a character; after an ASCII
+# byte that a keycap may begin with (both accept the end of the text); after a lead byte that
+# a pictograph may begin with, where the second byte decides; the continuation bytes still
+# due (some narrowed by the lead byte). Stops: a look at this byte, a look at the byte before,
+# a broken character that starts at this byte, or one that started before it.
+LOOK_HERE, LOOK_BEFORE, BROKEN_HERE, BROKEN_INSIDE = 252, 253, 254, 255
+ALL_BITS = (1 << 64) - 1
+
+
+def second_byte_range(lead):
+    return {0xE0: (0xA0, 0xBF), 0xED: (0x80, 0x9F), 0xF0: (0x90, 0xBF), 0xF4: (0x80, 0x8F)}.get(lead, (0x80, 0xBF))
+
+
+def continuation_count(lead):
+    return 1 if lead <= 0xDF else 2 if lead <= 0xEF else 3
+
+
+def make_steps(words):
+    markup = {ord(c) for c in '\r&<>"'}
+    keycap_starts = [b for b in range(0x80) if words[b] and words[b] != ALL_BITS and b not in markup]
+    suspicious_leads = [b for b in range(0xC2, 0xF5) if words[b]]
+    rows = {"start": 0}
+    for b in keycap_starts:
+        rows[("ascii", b)] = len(rows)
+    accepting = len(rows)  # rows below this accept the end of the text
+    for b in suspicious_leads:
+        rows[("lead", b)] = len(rows)
+    for name in ("one", "two", "three", "E0", "ED", "F0", "F4"):
+        rows[name] = len(rows)
+    assert len(rows) < LOOK_HERE
+    steps = [[BROKEN_INSIDE] * 256 for _ in rows]
+    start = steps[rows["start"]]
+    for b in range(256):
+        if b < 0x80:
+            if b in markup or words[b] == ALL_BITS:
+                start[b] = LOOK_HERE
+            elif b in keycap_starts:
+                start[b] = rows[("ascii", b)]
+            else:
+                start[b] = 0
+        elif b in suspicious_leads:
+            start[b] = rows[("lead", b)]
+        elif 0xC2 <= b <= 0xDF:
+            start[b] = rows["one"]
+        elif b in (0xE0, 0xED, 0xF0, 0xF4):
+            start[b] = rows["%X" % b]
+        elif 0xE1 <= b <= 0xEF:
+            start[b] = rows["two"]
+        elif 0xF1 <= b <= 0xF3:
+            start[b] = rows["three"]
+        else:
+            start[b] = BROKEN_HERE
+    after = {1: 0, 2: rows["one"], 3: rows["two"]}  # once the second byte is in
+    for b in keycap_starts:
+        row = steps[rows[("ascii", b)]]
+        for nxt in range(256):
+            row[nxt] = LOOK_BEFORE if words[b] >> (nxt & 63) & 1 else start[nxt]
+    for lead in suspicious_leads:
+        row = steps[rows[("lead", lead)]]
+        low, high = second_byte_range(lead)
+        for nxt in range(low, high + 1):
+            row[nxt] = LOOK_BEFORE if words[lead] >> (nxt & 63) & 1 else after[continuation_count(lead)]
+    for name, target, low, high in (("one", 0, 0x80, 0xBF), ("two", rows["one"], 0x80, 0xBF),
+                                    ("three", rows["two"], 0x80, 0xBF), ("E0", rows["one"], 0xA0, 0xBF),
+                                    ("ED", rows["one"], 0x80, 0x9F), ("F0", rows["two"], 0x90, 0xBF),
+                                    ("F4", rows["two"], 0x80, 0x8F)):
+        for nxt in range(low, high + 1):
+            steps[rows[name]][nxt] = target
+    return steps, accepting
+
+
+def hash_slot(cp, bits):
+    """The first slot of code point cp in a table of 2**bits slots (as UnicodePictographTable)."""
+    return ((cp * 0x9E3779B1) & 0xFFFFFFFF) >> (32 - bits)
+
+
 def main():
     md, tsv, sources, out = sys.argv[1:5]
     tables = read_tables(md, tsv, sources)
@@ -118,6 +195,8 @@ def main():
         "",
     ]
     counts = []
+    block_bits = {}
+    step_info = {}
     for carrier in CARRIERS:
         entries = tables[carrier]
         lines.append(f"constexpr UnicodePictograph {carrier.upper()}[] = {{")
@@ -128,27 +207,54 @@ def main():
             sjis = ", ".join(f"0x{code:04X}" for code in codes)
             lines.append(f"    {{{{{cps}}}, {len(sequence)}, {{{sjis}}}, {len(codes)}}},")
         lines.append("};")
-        # The first code points alone, searched in a few cache lines.
-        lines.append(f"constexpr char32_t {carrier.upper()}_FIRSTS[] = {{")
-        firsts = [f"0x{sequence[0]:X}" for sequence in sorted(entries)]
-        lines += [f"    {', '.join(firsts[k:k + 10])}," for k in range(0, len(firsts), 10)]
+        # Where each first code point's block of entries starts, found by hashing: an open
+        # table of twice as many slots as blocks at least, probed one slot on at a time.
+        ordered = sorted(entries)
+        starts = {}
+        for index, sequence in enumerate(ordered):
+            starts.setdefault(sequence[0], index)
+        bits = max(4, (2 * len(starts) - 1).bit_length())
+        slots = [0xFFFF] * (1 << bits)
+        for cp, index in starts.items():
+            slot = hash_slot(cp, bits)
+            while slots[slot] != 0xFFFF:
+                slot = (slot + 1) & ((1 << bits) - 1)
+            slots[slot] = index
+        block_bits[carrier] = bits
+        lines.append(f"constexpr uint16_t {carrier.upper()}_BLOCKS[{1 << bits}] = {{")
+        lines += [f"    {', '.join(str(v) for v in slots[k:k + 16])}," for k in range(0, len(slots), 16)]
         lines.append("};")
-        # Bit (b1 & 63) of word b0: some entry's first code point begins with the bytes b0 b1 in
-        # UTF-8 (every bit, for a first code point of one byte).
+        # Bit (b1 & 63) of word b0: some entry may begin with the bytes b0 b1 in UTF-8. For a
+        # first code point of one byte (keycaps: a digit, '#' or '*'), b1 is the first byte of
+        # what must follow it: the second code point, or U+FE0F before it; every bit for an
+        # entry of that one byte alone. Digits in text are common; keycaps are not.
         words = [0] * 256
         for sequence in entries:
             encoded = chr(sequence[0]).encode("utf-8")
-            words[encoded[0]] |= (1 << 64) - 1 if len(encoded) == 1 else 1 << (encoded[1] & 63)
+            if len(encoded) > 1:
+                words[encoded[0]] |= 1 << (encoded[1] & 63)
+            elif len(sequence) == 1:
+                words[encoded[0]] |= (1 << 64) - 1
+            else:
+                for follower in (sequence[1], 0xFE0F):
+                    words[encoded[0]] |= 1 << (chr(follower).encode("utf-8")[0] & 63)
         lines.append(f"constexpr uint64_t {carrier.upper()}_PREFIXES[256] = {{")
         lines += [f"    {', '.join(f'0x{w:X}' for w in words[k:k + 8])}," for k in range(0, 256, 8)]
         lines.append("};")
+        steps, accepting = make_steps(words)
+        lines.append(f"constexpr uint8_t {carrier.upper()}_STEPS[{len(steps)}][256] = {{")
+        for row in steps:
+            lines.append("    {" + ", ".join(str(v) for v in row) + "},")
+        lines.append("};")
+        step_info[carrier] = accepting
         lines.append("")
         counts.append(len(entries))
     lines += [
         "}  // namespace",
         "",
         "const UnicodePictographTable UNICODE_PICTOGRAPHS[3] = {",
-        *(f"    {{{c.upper()}, {c.upper()}_FIRSTS, sizeof {c.upper()} / sizeof {c.upper()}[0], {c.upper()}_PREFIXES}},"
+        *(f"    {{{c.upper()}, sizeof {c.upper()} / sizeof {c.upper()}[0], {c.upper()}_BLOCKS, "
+          f"{block_bits[c]}, {c.upper()}_PREFIXES, {c.upper()}_STEPS, {step_info[c]}}},"
           for c in CARRIERS),
         "};",
         "",

@@ -124,6 +124,9 @@ TEST_F(Utf8Walk, EscapesBreaksInvalidBytesAndPictographs) {
         {"\xED\xA0\x80", fffd + fffd + fffd, false},  // a surrogate, encoded
         {"\xF4\x90\x80\x80", fffd + fffd + fffd + fffd, false},
         {"a\xE3\x81", "a" + fffd, false},  // cut off at the end
+        {"a\xF0\x9F", "a" + fffd, false},  // the start of an emoji, cut off
+        {"1\xFF#x9", "1" + fffd + "#x9", false},  // keycap starts that start none
+        {"\xE3\x80\xE3\x81\x82", fffd + "\xE3\x81\x82", false},  // broken after a lead a pictograph may begin with
         {"", "", false},
     };
     for (const auto& c : cases) {
