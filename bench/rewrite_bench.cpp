@@ -94,6 +94,8 @@ void RewriteOne(benchmark::State& state, const Message* message) {
 // Prints the peers' line for each message from the medians Google Benchmark computed.
 class PeerLineReporter : public benchmark::ConsoleReporter {
 public:
+    // Without colours, so that the peers' lines start at the start of a line.
+    PeerLineReporter() : ConsoleReporter(OO_Tabular) {}
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
