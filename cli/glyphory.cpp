@@ -3,12 +3,15 @@
 // runs the very code the plug-in runs: qualification, conversion, the settings file rules,
 // the image folder scan and the rewrite.
 #include <algorithm>
+#include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <map>
 #include <memory>
 #include <optional>
 #include <random>
@@ -23,6 +26,7 @@
 #include <unistd.h>
 #endif
 
+#include "cli/mbox.h"
 #include "host/mail_host.h"
 #include "mime/entity_kind.h"
 #include "mime/message_rewriter.h"
@@ -36,7 +40,7 @@ namespace {
 
 const char USAGE[] =
     "usage: glyphory convert [--settings INI] [--images DIR] [--carrier au|docomo|softbank] [--force]\n"
-    "                        FILE... (-o OUT | --out-dir DIR | --in-place)\n"
+    "                        [--mbox] [--verbose] FILE|MBOX|FOLDER... (-o OUT | --out-dir DIR | --in-place)\n"
     "       glyphory preview [--settings INI] [--images DIR] [--carrier au|docomo|softbank] FILE -o OUT.html\n"
     "       glyphory --help | --version\n";
 
@@ -45,7 +49,9 @@ const char HELP[] =
     "client: a message whose sender is a carrier's comes back as multipart/alternative of its own\n"
     "text and an HTML part in which every known pictograph is an <img> of that carrier's GIF.\n"
     "\n"
-    "  convert            rewrite each FILE ('-' reads standard input)\n"
+    "  convert            rewrite each FILE ('-' reads standard input), every message of an mbox\n"
+    "                     (a file that begins with a \"From \" line), and every message file of a\n"
+    "                     FOLDER and the folders in it (a Maildir's tmp/ is left alone)\n"
     "  preview            write the HTML part of the converted FILE as a page for a browser\n"
     "  -o OUT             where the result goes ('-' writes standard output); one FILE only\n"
     "  --out-dir DIR      write each result into DIR under its own name\n"
@@ -55,9 +61,12 @@ const char HELP[] =
     "  --images DIR       the folder holding au/, softbank/, docomo/ (default: the installed set)\n"
     "  --carrier NAME     take every sender for this carrier's\n"
     "  --force            convert also a message that does not qualify, as the menu command does\n"
+    "  --mbox             read each FILE as an mbox even when it does not begin with \"From \"\n"
+    "  --verbose          a line per message for archives and folders too\n"
     "\n"
-    "One line per message on standard error says what was done. The exit status is 0 when every\n"
-    "message was handled, 1 when a file could not be read or written, 2 for bad arguments.\n";
+    "One line per message named on standard error says what was done; an archive or folder gets a\n"
+    "progress line (on a terminal) and a summary. The exit status is 0 when every message was\n"
+    "handled, 1 when a file could not be read or written, 2 for bad arguments.\n";
 
 struct Options {
     std::string command;
@@ -69,6 +78,8 @@ struct Options {
     std::optional<std::string> out;
     std::optional<std::string> outDir;
     bool inPlace = false;
+    bool mbox = false;
+    bool verbose = false;
 };
 
 struct Failure {
@@ -113,6 +124,10 @@ Options ParseArguments(int argc, char** argv) {
             options.outDir = value();
         } else if (arg == "--in-place") {
             options.inPlace = true;
+        } else if (arg == "--mbox") {
+            options.mbox = true;
+        } else if (arg == "--verbose") {
+            options.verbose = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
             throw Failure{"unknown option " + arg};
         } else {
@@ -233,19 +248,26 @@ struct Outcome {
     std::string message;  // what goes back to the file
     std::string said;     // the line on standard error
     bool converted = false;
+    CarrierCode carrier = 0;
+    size_t replaced = 0;
+    std::string leftAlone;  // why the message stays as it is, for the summary; empty when it does not
 };
+
+Outcome Unchanged(const std::string& file, const char* reason) {
+    return {file, std::string("unchanged: ") + reason, false, 0, 0, reason};
+}
 
 // One message down the plug-in's road, as the mail client would hand it over.
 Outcome ConvertMessage(const std::string& file, bool force) {
     // The host hands the plug-in NUL-terminated text: what follows a NUL would be lost.
-    if (file.find('\0') != std::string::npos) return {file, "unchanged: holds a NUL byte, left as it is"};
+    if (file.find('\0') != std::string::npos) return Unchanged(file, "holds a NUL byte, left as it is");
     // A client keeps its messages with CR LF; a file of LF-only lines goes back the same way.
     const bool lfOnly = file.find("\r\n") == std::string::npos && file.find('\n') != std::string::npos;
     const std::string source = lfOnly ? ReplaceAll(file, "\n", "\r\n") : file;
     TheMailHost().SetCurrentMessage(source);
     if (!force && !IsConvertible()) {
         const bool marked = FindHeaderField(source, MARKER_HEADER) == "true";
-        return {file, marked ? "unchanged: already converted" : "unchanged: no carrier (the sender is in no list)"};
+        return Unchanged(file, marked ? "already converted" : "no carrier (the sender is in no list)");
     }
     char from[1024];
     TheMailHost().GetSpecifiedHeader("From", from, sizeof from - 1);
@@ -256,16 +278,15 @@ Outcome ConvertMessage(const std::string& file, bool force) {
         // the conversion gave up (memory ran out) and the message stays as it was.
         const MediaKind media = ClassifyEntity(SplitHeaderLines(SplitHeaderAndBody(source).header)).media;
         if (media == MediaKind::PlainText || media == MediaKind::Multipart)
-            return {file, "unchanged: the conversion failed (out of memory), the message is as it was"};
-        return {file, media == MediaKind::Html ? "unchanged: an HTML message without a known pictograph"
-                                               : "unchanged: not a text message"};
+            return Unchanged(file, "the conversion failed (out of memory), the message is as it was");
+        return Unchanged(file, media == MediaKind::Html ? "an HTML message without a known pictograph" : "not a text message");
     }
     const std::string& result = TheMailHost().CurrentSource();
     Shown before, after;
     CountShown(source, before, false, 0);
     CountShown(result, after, false, 0);
     const size_t replaced = after.body + after.subject - before.body - before.subject;
-    Outcome outcome{lfOnly ? ReplaceAll(result, "\r\n", "\n") : result, "", replaced > 0};
+    Outcome outcome{lfOnly ? ReplaceAll(result, "\r\n", "\n") : result, "", replaced > 0, carrier, replaced, ""};
     outcome.said = replaced > 0 ? "converted (" + std::string(CarrierName(carrier)) + ", " + std::to_string(replaced) +
                                       " pictograph" + (replaced == 1 ? "" : "s") + " replaced)"
                                 : "marked as converted: no known pictograph";
@@ -342,35 +363,282 @@ void SetUpHost(const Options& options) {
     ScanPictographFolder((images / "docomo").string() + "/", g_mapDocomo);
 }
 
+// What a run did with the messages of its archives and folders, for its summary.
+struct Tally {
+    size_t messages = 0;
+    size_t converted[3] = {};  // by carrier code
+    size_t marked = 0;
+    size_t pictographs = 0;
+    std::map<std::string, size_t> leftAlone;  // by reason
+    size_t notMessages = 0;
+    size_t unreadable = 0;
+};
+
+void Count(Tally& tally, const Outcome& outcome) {
+    ++tally.messages;
+    tally.pictographs += outcome.replaced;
+    if (outcome.converted && outcome.carrier < 3) ++tally.converted[outcome.carrier];
+    else if (outcome.leftAlone.empty()) ++tally.marked;
+    else ++tally.leftAlone[outcome.leftAlone];
+}
+
+// The progress line of a long run, on a terminal only, redrawn at most five times a second.
+struct Progress {
+    bool shown = false;
+    uint64_t total = 0;  // bytes to read
+    uint64_t done = 0;
+    std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::time_point drawn;
+};
+
+double SecondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+void Advance(Progress& progress, const Tally& tally, uint64_t bytes) {
+    progress.done += bytes;
+    if (!progress.shown || std::chrono::steady_clock::now() - progress.drawn < std::chrono::milliseconds(200)) return;
+    progress.drawn = std::chrono::steady_clock::now();
+    const double seconds = SecondsSince(progress.start), rate = progress.done / std::max(seconds, 1e-3);
+    const double left = progress.total > progress.done ? (progress.total - progress.done) / std::max(rate, 1.0) : 0;
+    std::fprintf(stderr, "\r%zu messages, %.1f of %.1f MB, %.1f MB/s, %.0f s left   ", tally.messages, progress.done / 1e6,
+                 progress.total / 1e6, rate / 1e6, left);
+}
+
+void PrintSummary(const Tally& tally, const Progress& progress) {
+    if (progress.shown) std::fprintf(stderr, "\r%78s\r", "");
+    std::fprintf(stderr, "%zu messages read in %.1f s\n", tally.messages, SecondsSince(progress.start));
+    for (const CarrierCode carrier : {CARRIER_DOCOMO, CARRIER_AU, CARRIER_SOFTBANK})
+        if (tally.converted[carrier]) std::fprintf(stderr, "  converted (%s): %zu\n", CarrierName(carrier), tally.converted[carrier]);
+    std::fprintf(stderr, "  pictographs replaced: %zu\n", tally.pictographs);
+    if (tally.marked) std::fprintf(stderr, "  marked as converted, no known pictograph: %zu\n", tally.marked);
+    for (const auto& [reason, count] : tally.leftAlone) std::fprintf(stderr, "  left alone, %s: %zu\n", reason.c_str(), count);
+    if (tally.notMessages) std::fprintf(stderr, "  files that are not messages, left as they are: %zu\n", tally.notMessages);
+    if (tally.unreadable) std::fprintf(stderr, "  files that could not be read or written: %zu\n", tally.unreadable);
+}
+
+// A message file begins with a header field: a name of printable characters, then ':'.
+bool LooksLikeMessage(std::string_view text) {
+    const size_t colon = text.find(':');
+    if (colon == 0 || colon == std::string_view::npos) return false;
+    return std::all_of(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(colon), [](char c) { return c > ' ' && c < 127; });
+}
+
+// Reads the first bytes of a file, to tell an mbox from a message.
+std::string ReadHead(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw Failure{"cannot read " + path.string()};
+    std::string head(256, '\0');
+    in.read(head.data(), static_cast<std::streamsize>(head.size()));
+    head.resize(static_cast<size_t>(in.gcount()));
+    if (in.bad()) throw Failure{"cannot read " + path.string()};
+    return head;
+}
+
+// Replaces target with the finished temporary file, keeping the target's permission bits
+// and, when asked, the old file as target~ (a second name for it, made before the swap).
+void ReplaceWith(const fs::path& temporary, const fs::path& target, bool keepOld) {
+    std::error_code error, missing;
+    const fs::file_status old = fs::status(target, missing);
+    if (!missing && fs::exists(old)) fs::permissions(temporary, old.permissions(), error);
+    if (!error && keepOld && !missing && fs::exists(old)) {
+        const fs::path backup = target.string() + "~";
+        fs::remove(backup, error);
+        fs::create_hard_link(target, backup, error);
+        if (error) fs::copy_file(target, backup, fs::copy_options::overwrite_existing, error);
+    }
+    if (!error) fs::rename(temporary, target, error);
+    if (error) {
+        fs::remove(temporary, missing);
+        throw Failure{"cannot write " + target.string()};
+    }
+}
+
+// Every message of an mbox down the road, written to target (the mbox itself when in place)
+// a message at a time: the "From " lines and the quoting of lines that were not converted
+// stay exactly, a converted message is quoted again and its Content-Length set.
+void ConvertMbox(const fs::path& path, const fs::path& target, bool named, const Options& options, Tally& tally,
+                 Progress& progress) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw Failure{"cannot read " + path.string()};
+    const fs::path temporary = TemporaryBeside(target);
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    bool changed = false;
+    const bool read = ForEachMboxMessage(in, [&](std::string_view fromLine, std::string_view message) {
+        out.write(fromLine.data(), static_cast<std::streamsize>(fromLine.size()));
+        if (fromLine.empty()) {  // bytes before the first message
+            out.write(message.data(), static_cast<std::streamsize>(message.size()));
+            return;
+        }
+        Outcome outcome = ConvertMessage(UnquoteMboxLines(message), options.force);
+        Count(tally, outcome);
+        Advance(progress, tally, fromLine.size() + message.size());
+        if (options.verbose) std::cerr << path.string() << ": " << std::string(fromLine.substr(0, fromLine.find_first_of("\r\n"))) << ": " << outcome.said << "\n";
+        if (outcome.leftAlone.empty()) {
+            std::string converted = QuoteMboxLines(outcome.message);
+            // The blank line before the next "From " line stays.
+            const std::string_view lineEnd = message.find("\r\n") != std::string_view::npos ? "\r\n" : "\n";
+            const std::string blank = std::string(lineEnd) + std::string(lineEnd);
+            if (message.size() >= blank.size() && message.substr(message.size() - blank.size()) == blank &&
+                std::string_view(converted).substr(converted.size() - std::min(converted.size(), blank.size())) != blank)
+                converted += lineEnd;
+            UpdateContentLength(converted);
+            changed |= converted != message;
+            out.write(converted.data(), static_cast<std::streamsize>(converted.size()));
+        } else {
+            out.write(message.data(), static_cast<std::streamsize>(message.size()));
+        }
+    });
+    out.close();
+    std::error_code ignored;
+    if (!read || !out) {
+        fs::remove(temporary, ignored);
+        throw Failure{(read ? "cannot write " + target.string() : "cannot read " + path.string())};
+    }
+    if (options.inPlace && !changed) {
+        fs::remove(temporary, ignored);
+        return;
+    }
+    ReplaceWith(temporary, target, options.inPlace && named);
+}
+
+// A file of a folder, or one named on the command line (named: its line is said, and in place
+// it keeps FILE~; a folder's files do not, since a Maildir would take FILE~ for a message).
+void ConvertFile(const fs::path& path, const fs::path& target, bool named, const Options& options, Tally& tally,
+                 Progress& progress) {
+    const std::string shown = named && path == "-" ? "(standard input)" : path.string();
+    if (path != "-" && (options.mbox || IsMboxStart(ReadHead(path)))) {
+        ConvertMbox(path, target, named, options, tally, progress);
+        return;
+    }
+    const std::string input = ReadInput(path.string());
+    if (!named && !LooksLikeMessage(input)) {
+        ++tally.notMessages;
+        Advance(progress, tally, input.size());
+        if (!options.inPlace) WriteOutput(target.string(), input);
+        if (options.verbose) std::cerr << shown << ": not a message, left as it is\n";
+        return;
+    }
+    const Outcome outcome = ConvertMessage(input, options.force);
+    Count(tally, outcome);
+    Advance(progress, tally, input.size());
+    if (options.inPlace) {
+        if (outcome.message != input) {
+            if (named) WriteOutput(path.string() + "~", input);
+            WriteOutput(path.string(), outcome.message);
+        }
+    } else {
+        WriteOutput(target.string(), outcome.message);
+    }
+    if (named || options.verbose) std::cerr << shown << ": " << outcome.said << "\n";
+}
+
+// A Maildir's tmp/ holds messages still being delivered: never touched.
+bool IsMaildirTmp(const fs::path& folder) {
+    std::error_code error;
+    return folder.filename() == "tmp" && fs::is_directory(folder.parent_path() / "cur", error) &&
+           fs::is_directory(folder.parent_path() / "new", error);
+}
+
+// Every file of folder and of the folders in it (symbolic links are not followed, so no
+// loop), written under outDir/NAME/ with the same relative names, or each in place.
+void ConvertFolder(const fs::path& folder, const Options& options, Tally& tally, Progress& progress, int& status) {
+    const fs::path base = folder.filename().empty() ? folder.parent_path() : folder;
+    std::error_code error;
+    if (options.outDir) {
+        const fs::path in = fs::weakly_canonical(base, error), out = fs::weakly_canonical(*options.outDir, error);
+        const auto [mismatch, ignored] = std::mismatch(in.begin(), in.end(), out.begin(), out.end());
+        if (mismatch == in.end()) throw Failure{"the output folder " + *options.outDir + " is inside " + folder.string() + ": choose one outside it"};
+    }
+    for (fs::recursive_directory_iterator it(base, fs::directory_options::skip_permission_denied, error), end; it != end;
+         it.increment(error)) {
+        if (error) break;
+        const fs::directory_entry& entry = *it;
+        if (entry.is_symlink(error)) {
+            ++tally.leftAlone["a symbolic link"];
+            continue;
+        }
+        if (entry.is_directory(error)) {
+            if (IsMaildirTmp(entry.path())) it.disable_recursion_pending();
+            continue;
+        }
+        if (!entry.is_regular_file(error)) continue;
+        const fs::path target = options.outDir ? *options.outDir / base.filename() / entry.path().lexically_relative(base) : entry.path();
+        try {
+            std::error_code made;
+            if (options.outDir && (fs::create_directories(target.parent_path(), made), made))
+                throw Failure{"cannot write " + target.string() + ": " + made.message()};
+            ConvertFile(entry.path(), target, false, options, tally, progress);
+        } catch (const Failure& failure) {
+            if (progress.shown) std::fprintf(stderr, "\r%78s\r", "");
+            std::cerr << "glyphory: " << failure.message << "\n";
+            ++tally.unreadable;
+            status = 1;
+        }
+    }
+    if (error) {
+        std::cerr << "glyphory: cannot read all of " << folder.string() << ": " << error.message() << "\n";
+        ++tally.unreadable;
+        status = 1;
+    }
+}
+
+uint64_t BytesUnder(const fs::path& path) {
+    std::error_code error;
+    if (!fs::is_directory(path, error)) return fs::is_regular_file(path, error) ? fs::file_size(path, error) : 0;
+    uint64_t total = 0;
+    for (fs::recursive_directory_iterator it(path, fs::directory_options::skip_permission_denied, error), end; it != end;
+         it.increment(error)) {
+        if (error) break;
+        if (it->is_regular_file(error) && !it->is_symlink(error)) total += it->file_size(error);
+    }
+    return total;
+}
+
 int Run(const Options& options) {
     SetUpHost(options);
     int status = 0;
+    Tally tally;
+    Progress progress;
+    // An archive or folder, or many files: a progress line on a terminal, and a summary.
+    bool long_run = options.files.size() > 5;
+    for (const std::string& file : options.files) {
+        std::error_code error;
+        long_run |= file != "-" && (options.mbox || fs::is_directory(file, error) ||
+                                    (fs::is_regular_file(file, error) && IsMboxStart(ReadHead(file))));
+    }
+#if !defined(_WIN32)
+    progress.shown = long_run && isatty(2);
+#endif
+    if (progress.shown)
+        for (const std::string& file : options.files) progress.total += BytesUnder(file);
     for (const std::string& file : options.files) {
         try {
-            const std::string input = ReadInput(file);
-            const Outcome outcome = ConvertMessage(input, options.force || options.command == "preview");
+            std::error_code error;
             if (options.command == "preview") {
+                const std::string input = ReadInput(file);
+                const Outcome outcome = ConvertMessage(input, true);
                 const std::string page = PreviewPage(outcome.message);
                 if (page.empty()) throw Failure{file + ": no HTML part to show (" + outcome.said + ")"};
                 WriteOutput(*options.out, page);
                 std::cerr << file << ": preview written to " << *options.out << " (" << outcome.said << ")\n";
-                continue;
-            }
-            if (options.inPlace) {
-                if (outcome.message != input) {
-                    WriteOutput(file + "~", input);
-                    WriteOutput(file, outcome.message);
-                }
+            } else if (file != "-" && fs::is_directory(file, error)) {
+                if (options.out) throw Failure{"-o takes a message or an mbox; use --out-dir for the folder " + file};
+                ConvertFolder(file, options, tally, progress, status);
             } else {
-                WriteOutput(options.out ? *options.out : (fs::path(*options.outDir) / fs::path(file).filename()).string(),
-                            outcome.message);
+                const fs::path target = options.out ? fs::path(*options.out)
+                                        : options.outDir ? *options.outDir / fs::path(file).filename()
+                                                         : fs::path(file);
+                ConvertFile(file, target, true, options, tally, progress);
             }
-            std::cerr << (file == "-" ? "(standard input)" : file) << ": " << outcome.said << "\n";
         } catch (const Failure& failure) {
+            if (progress.shown) std::fprintf(stderr, "\r%78s\r", "");
             std::cerr << "glyphory: " << failure.message << "\n";
+            ++tally.unreadable;
             status = 1;
         }
     }
+    if (long_run && options.command == "convert") PrintSummary(tally, progress);
     return status;
 }
 

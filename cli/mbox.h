@@ -1,0 +1,27 @@
+// Mail archives as one file (mbox, in the mboxrd form: a body line that would begin with
+// "From " is written with '>' before it, and so is every line of '>'s and "From ").
+#pragma once
+
+#include <functional>
+#include <istream>
+#include <string>
+#include <string_view>
+
+// An mbox begins with a "From " line.
+[[nodiscard]] bool IsMboxStart(std::string_view head);
+
+// Reads the mbox a piece at a time and hands each message on with the "From " line before it
+// (that line with its line end; empty for bytes before the first such line); each message
+// keeps its line ends, the blank line before the next "From " line included. Only one message
+// is held at a time. False when the stream could not be read to its end.
+bool ForEachMboxMessage(std::istream& in, const std::function<void(std::string_view fromLine, std::string_view message)>& each);
+
+// The body lines as they were before quoting ("From " lines under '>'s lose one '>'), and
+// quoted again.
+[[nodiscard]] std::string UnquoteMboxLines(std::string_view message);
+[[nodiscard]] std::string QuoteMboxLines(std::string_view message);
+
+// A Content-Length header of the message, if it has one, set to the length of its body: the
+// bytes after the blank line that ends the header block, without the blank line that ends
+// the message before the next "From " line.
+void UpdateContentLength(std::string& message);

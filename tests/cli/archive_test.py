@@ -1,0 +1,178 @@
+#!/usr/bin/python3
+"""The glyphory command on whole archives: mbox files (LF and CR LF, mboxrd quoting,
+Content-Length), Maildirs and folders, with their summary and their failures.
+Usage: archive_test.py GLYPHORY IMAGES_DIR FIXTURES_DIR (exits 77 without FIXTURES_DIR)"""
+import glob
+import os
+import re
+import subprocess
+import sys
+import tempfile
+import unittest
+
+CLI, IMAGES, FIXTURES = sys.argv[1], sys.argv[2], sys.argv[3]
+FROM_LINE = b"From sender@example.jp Mon Mar  4 10:00:00 2024"
+MARKER = b"CreateZaverGlyphory: true"
+# Not a carrier's sender: it comes back byte for byte, quoted lines and all.
+PLAIN = (b"From: someone@example.com\nSubject: hello\nContent-Length: 999\n\n"
+         b">From the start\n>>From deeper\nFrom-ish line\n")
+# A carrier's text in base64 whose decoded lines begin with "From ": quoted once written.
+ENCODED = (b"From: hanako@docomo.ne.jp\nSubject: x\nContent-Type: text/plain; charset=Shift_JIS\n"
+           b"Content-Transfer-Encoding: base64\nContent-Length: 1\n\n"
+           b"RnJvbSBoZXJlIPifCj5Gcm9tIHF1b3RlZAo=\n")  # "From here \xF8\x9F\n>From quoted\n"
+
+
+def run(*args):
+    return subprocess.run([CLI, "convert", "--images", IMAGES, *args], capture_output=True)
+
+
+def quote(message):
+    return b"\n".join(b">" + line if re.match(rb">*From ", line) else line for line in message.split(b"\n"))
+
+
+def fixtures():
+    """The twelve jpmobile carrier mails, in file name order (docomo-emoji.eml is the seventh)."""
+    messages = []
+    for name in sorted(glob.glob(os.path.join(FIXTURES, "jpmobile+jpmobile", "*.eml"))):
+        with open(name, "rb") as f:
+            messages.append(f.read())
+    return messages
+
+
+def mbox(messages, crlf=False):
+    out = b""
+    for m in messages:
+        m = quote(m.replace(b"\r\n", b"\n"))
+        if not m.endswith(b"\n"):
+            m += b"\n"
+        out += FROM_LINE + b"\n" + m + b"\n"
+    return out.replace(b"\n", b"\r\n") if crlf else out
+
+
+def split_mbox(data):
+    """(From line, message) pairs, as an mbox reader sees them."""
+    eol = b"\r\n" if b"\r\n" in data else b"\n"
+    parts = re.split(rb"(?:^|(?<=\n))(From [^\n]*\n)", data)
+    return [(parts[i].rstrip(b"\r\n"), parts[i + 1]) for i in range(1, len(parts), 2)], eol
+
+
+def body_length(message, eol):
+    body = message.split(eol + eol, 1)[1]
+    return len(body) - (len(eol) if body.endswith(eol + eol) else 0)
+
+
+class Archives(unittest.TestCase):
+    def setUp(self):
+        self.dir = tempfile.TemporaryDirectory()
+        self.addCleanup(self.dir.cleanup)
+
+    def path(self, *names, content=None):
+        p = os.path.join(self.dir.name, *names)
+        if content is not None:
+            os.makedirs(os.path.dirname(p), exist_ok=True)
+            with open(p, "wb") as f:
+                f.write(content)
+        return p
+
+    def read(self, *names):
+        with open(self.path(*names), "rb") as f:
+            return f.read()
+
+    def check_mbox_round_trip(self, crlf):
+        source = mbox(fixtures() + [PLAIN, ENCODED], crlf)
+        r = run(self.path("in.mbox", content=source), "-o", self.path("out.mbox"))
+        self.assertEqual(r.returncode, 0, r.stderr)
+        before, eol = split_mbox(source)
+        after, _ = split_mbox(self.read("out.mbox"))
+        self.assertEqual([f for f, _ in after], [f for f, _ in before])
+        converted = 0
+        for (_, old), (_, new) in zip(before, after):
+            if MARKER not in new.replace(b"\r\n", b"\n"):
+                self.assertEqual(new, old)  # not converted: byte for byte
+                continue
+            converted += 1
+            self.assertTrue(new.endswith(eol + eol))  # the blank line before the next "From "
+            self.assertEqual(crlf, b"\r\n" in new)
+            for line in new.split(eol):
+                self.assertFalse(line.startswith(b"From "), line)  # quoted, every one
+            if b"Content-Length:" in new:
+                self.assertIn(b"Content-Length: %d" % body_length(new, eol), new)
+        self.assertEqual(converted, 13)
+        self.assertEqual(after[-2][1], before[-2][1])  # PLAIN, quoted lines and all
+        self.assertIn(b">From here", after[-1][1])
+        self.assertIn(b">>From quoted", after[-1][1])
+        self.assertIn(b"pictographs replaced", r.stderr)
+        # Converting again changes nothing.
+        again = run(self.path("out.mbox"), "-o", self.path("again.mbox"))
+        self.assertEqual(again.returncode, 0, again.stderr)
+        self.assertEqual(self.read("again.mbox"), self.read("out.mbox"))
+        self.assertIn(b"already converted: 13", again.stderr)
+
+    def test_mbox_with_lf(self):
+        self.check_mbox_round_trip(False)
+
+    def test_mbox_with_crlf(self):
+        self.check_mbox_round_trip(True)
+
+    def test_mbox_in_place_keeps_the_old_one_and_its_mode(self):
+        source = mbox(fixtures()[:2])
+        box = self.path("box", content=source)
+        os.chmod(box, 0o600)
+        r = run(box, "--in-place")
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertEqual(self.read("box~"), source)
+        self.assertIn(MARKER, self.read("box"))
+        self.assertEqual(os.stat(box).st_mode & 0o777, 0o600)
+        self.assertEqual([f for f in os.listdir(self.dir.name) if "glyphory" in f], [])
+
+    def test_mbox_cut_off_and_empty_messages(self):
+        docomo = fixtures()[6]  # docomo-emoji.eml
+        cut = mbox([docomo])[:-200]
+        r = run(self.path("cut", content=cut + b"\n" + FROM_LINE + b"\n"), "-o", self.path("out"))
+        self.assertEqual(r.returncode, 0, r.stderr)
+        pairs, _ = split_mbox(self.read("out"))
+        self.assertEqual(len(pairs), 2)
+        self.assertEqual(pairs[1][1], b"")
+
+    def test_maildir_and_folders(self):
+        docomo = fixtures()[6]
+        self.path("mail", "cur", "1.host:2,S", content=docomo)
+        self.path("mail", "new", "2.host", content=PLAIN)
+        self.path("mail", "tmp", "3.host", content=docomo)  # being delivered: left alone
+        self.path("mail", "notes.txt", content=b"not a message\n")
+        self.path("mail", "empty.eml", content=b"")
+        os.symlink("..", self.path("mail", "loop"))
+        r = run(self.path("mail"), "--out-dir", self.path("out"))
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertIn(MARKER, self.read("out", "mail", "cur", "1.host:2,S"))
+        self.assertEqual(self.read("out", "mail", "new", "2.host"), PLAIN)
+        self.assertEqual(self.read("out", "mail", "notes.txt"), b"not a message\n")
+        self.assertFalse(os.path.exists(self.path("out", "mail", "tmp")))
+        self.assertIn(b"files that are not messages, left as they are: 2", r.stderr)
+        self.assertIn(b"a symbolic link: 1", r.stderr)
+        # In place: each file replaced, no FILE~ for a Maildir to take for a message.
+        r = run(self.path("mail"), "--in-place")
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertEqual(sorted(os.listdir(self.path("mail", "cur"))), ["1.host:2,S"])
+        self.assertIn(MARKER, self.read("mail", "cur", "1.host:2,S"))
+        self.assertEqual(self.read("mail", "tmp", "3.host"), docomo)
+
+    def test_failures_are_said_and_the_rest_goes_on(self):
+        self.path("mail", "a", "1.eml", content=fixtures()[6])
+        self.path("mail", "b", "2.eml", content=fixtures()[6])
+        self.path("out", "mail", "a", content=b"a file where a folder must go")
+        r = run(self.path("mail"), "--out-dir", self.path("out"))
+        self.assertEqual(r.returncode, 1)
+        self.assertIn(MARKER, self.read("out", "mail", "b", "2.eml"))
+        self.assertIn(b"could not be read or written: 1", r.stderr)
+        inside = run(self.path("mail"), "--out-dir", self.path("mail", "converted"))
+        self.assertEqual(inside.returncode, 1)
+        self.assertIn(b"is inside", inside.stderr)
+        self.assertFalse(os.path.exists(self.path("mail", "converted")))
+
+
+if __name__ == "__main__":
+    if not os.path.isdir(FIXTURES):
+        print("no fixtures at", FIXTURES, "- skipped")
+        sys.exit(77)
+    unittest.main(argv=sys.argv[:1])
