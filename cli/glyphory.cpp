@@ -473,11 +473,19 @@ void ConvertMbox(const fs::path& path, const fs::path& target, bool named, const
     if (!in) throw Failure{"cannot read " + path.string()};
     const fs::path temporary = TemporaryBeside(target);
     std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    // Written a megabyte at a time: the stream makes a system call of each larger write.
+    std::string pending;
+    const auto write = [&](std::string_view bytes) {
+        pending.append(bytes);
+        if (pending.size() < (1u << 20)) return;
+        out.write(pending.data(), static_cast<std::streamsize>(pending.size()));
+        pending.clear();
+    };
     bool changed = false;
     const bool read = ForEachMboxMessage(in, [&](std::string_view fromLine, std::string_view message) {
-        out.write(fromLine.data(), static_cast<std::streamsize>(fromLine.size()));
+        write(fromLine);
         if (fromLine.empty()) {  // bytes before the first message
-            out.write(message.data(), static_cast<std::streamsize>(message.size()));
+            write(message);
             return;
         }
         Outcome outcome = ConvertMessage(UnquoteMboxLines(message), options.force);
@@ -494,11 +502,12 @@ void ConvertMbox(const fs::path& path, const fs::path& target, bool named, const
                 converted += lineEnd;
             UpdateContentLength(converted);
             changed |= converted != message;
-            out.write(converted.data(), static_cast<std::streamsize>(converted.size()));
+            write(converted);
         } else {
-            out.write(message.data(), static_cast<std::streamsize>(message.size()));
+            write(message);
         }
     });
+    out.write(pending.data(), static_cast<std::streamsize>(pending.size()));
     out.close();
     std::error_code ignored;
     if (!read || !out) {
@@ -517,11 +526,19 @@ void ConvertMbox(const fs::path& path, const fs::path& target, bool named, const
 void ConvertFile(const fs::path& path, const fs::path& target, bool named, const Options& options, Tally& tally,
                  Progress& progress) {
     const std::string shown = named && path == "-" ? "(standard input)" : path.string();
-    if (path != "-" && (options.mbox || IsMboxStart(ReadHead(path)))) {
+    // A message is read whole at once; a large file is looked at first, for an mbox is read a
+    // message at a time.
+    std::error_code error;
+    const bool large = path != "-" && fs::file_size(path, error) > (4u << 20) && !error;
+    if (path != "-" && (options.mbox || (large && IsMboxStart(ReadHead(path))))) {
         ConvertMbox(path, target, named, options, tally, progress);
         return;
     }
     const std::string input = ReadInput(path.string());
+    if (path != "-" && IsMboxStart(input)) {
+        ConvertMbox(path, target, named, options, tally, progress);
+        return;
+    }
     if (!named && !LooksLikeMessage(input)) {
         ++tally.notMessages;
         Advance(progress, tally, input.size());

@@ -157,6 +157,31 @@ class Archives(unittest.TestCase):
         self.assertIn(MARKER, self.read("mail", "cur", "1.host:2,S"))
         self.assertEqual(self.read("mail", "tmp", "3.host"), docomo)
 
+    def test_progress_on_a_terminal_and_lines_when_verbose(self):
+        box = self.path("box", content=mbox(fixtures()))
+        import pty
+        primary, secondary = pty.openpty()
+        r = subprocess.run([CLI, "convert", "--images", IMAGES, box, "-o", self.path("out")], stderr=secondary,
+                           stdout=subprocess.DEVNULL)
+        os.close(secondary)
+        said = b""
+        while True:
+            try:
+                chunk = os.read(primary, 65536)
+            except OSError:
+                break
+            if not chunk:
+                break
+            said += chunk
+        os.close(primary)
+        self.assertEqual(r.returncode, 0)
+        self.assertRegex(said, rb"\r\d+ messages, [\d.]+ of [\d.]+ MB, [\d.]+ MB/s, \d+ s left")
+        self.assertIn(b"12 messages read", said)
+        self.assertNotIn(b": converted (", said)  # no line per message
+        verbose = run("--verbose", box, "-o", self.path("out"))
+        self.assertEqual(verbose.stderr.count(b": converted ("), 12)
+        self.assertNotIn(b"MB/s", verbose.stderr)  # not a terminal: no progress line
+
     def test_failures_are_said_and_the_rest_goes_on(self):
         self.path("mail", "a", "1.eml", content=fixtures()[6])
         self.path("mail", "b", "2.eml", content=fixtures()[6])
