@@ -159,7 +159,17 @@ std::string ReadInput(const std::string& path) {
     if (path == "-") return std::string(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
     std::ifstream in(path, std::ios::binary);
     if (!in) throw Failure{"cannot read " + path};
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // Read in large blocks: a character at a time costs more than the conversion of small mail.
+    std::string text;
+    for (size_t size = 0;;) {
+        text.resize(size + std::max<size_t>(64 * 1024, size));
+        in.read(text.data() + size, static_cast<std::streamsize>(text.size() - size));
+        size += static_cast<size_t>(in.gcount());
+        if (!in) {
+            text.resize(size);
+            break;
+        }
+    }
     if (in.bad()) throw Failure{"cannot read " + path};
     return text;
 }

@@ -94,7 +94,7 @@ void ReserveForPart(std::string& out, const MultipartFrame& frame, size_t pos, s
 void AppendEntity(std::string& out, std::string_view source, std::string_view subject, bool topLevel, bool& changed,
                   CarrierCode carrier, int depth, size_t tail) {
     if (depth >= MAX_DEPTH) {
-        out.append(source);
+        AppendGrowing(out, source);
         return;
     }
     const HeaderAndBody split = SplitHeaderAndBody(source);
@@ -103,10 +103,11 @@ void AppendEntity(std::string& out, std::string_view source, std::string_view su
     const auto appendUnconverted = [&] {
         if (topLevel) {
             changed = true;
+            ReserveMore(out, source.size() + sizeof MARKER_LINE + 4);
             AppendHeaderLines(out, lines);
             out.append(split.body);
         } else {
-            out.append(source);
+            AppendGrowing(out, source);
         }
     };
 
@@ -134,6 +135,9 @@ void AppendEntity(std::string& out, std::string_view source, std::string_view su
             const std::string delimiter = "--" + kind.boundary;
             const MultipartFrame frame = FrameMultipartBody(split.body, delimiter);
             const size_t entityStart = out.size();
+            // Most of a multipart body comes out as it went in: room for it and an eighth more,
+            // so that a text or two that grow need not move what an attachment fills.
+            ReserveMore(out, split.header.size() + split.body.size() + split.body.size() / 8 + 1024);
             AppendHeaderLines(out, lines);
             // Not kept while the parts are written, as many levels deep as they go.
             HeaderLines().swap(lines);
@@ -182,21 +186,21 @@ void AppendEntity(std::string& out, std::string_view source, std::string_view su
                 std::string_view(out).substr(entityStart, headerSize) == source.substr(0, headerSize))
                 return;
             out.resize(entityStart);
-            out.append(source);
+            AppendGrowing(out, source);
             return;
         }
         case MediaKind::Other: break;
     }
-    out.append(source);
+    AppendGrowing(out, source);
 }
 
 }  // namespace
 
 std::string RewriteMessage(std::string_view source, std::string_view subject, bool topLevel, bool& changed,
                            CarrierCode carrier) {
+    // Each entity makes the room it needs as it is written: a text once it knows how long its
+    // HTML is, a multipart body for itself and then at the rate of its texts.
     std::string out;
-    // Most messages come out the size they came in, or a little larger.
-    out.reserve(source.size() + source.size() / 8 + 1024);
     AppendEntity(out, source, subject, topLevel, changed, carrier, 0, 0);
     return out;
 }

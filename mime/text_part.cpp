@@ -85,13 +85,10 @@ void AppendHtml(std::string& out, HtmlRoad road, const SubjectHtml& subject, std
 }
 
 // The two-part body appended to out, which may already hold the entity's header block; the
-// HTML, expected to be about expectedHtml bytes, is written straight into it.
-void AppendAlternativeBody(std::string& out, const SubjectHtml& subject, std::string_view body, size_t expectedHtml,
-                           std::string_view boundary, std::string_view plainCharset, HtmlRoad road, CarrierCode carrier) {
+// HTML is written straight into it.
+void AppendAlternativeBody(std::string& out, const SubjectHtml& subject, std::string_view body, std::string_view boundary,
+                           std::string_view plainCharset, HtmlRoad road, CarrierCode carrier) {
     const bool eightBit = std::any_of(body.begin(), body.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
-    // Room for both parts at once, the host's escape sequences included; an HTML larger than
-    // expected grows out as it comes.
-    ReserveMore(out, body.size() + expectedHtml + expectedHtml / 8 + subject.html.size() + 2 * boundary.size() + 1024);
     out.append("--").append(boundary).append(CRLF);
     out.append("Content-Type: text/plain; charset=\"").append(plainCharset).append("\"").append(CRLF);
     out.append("Content-Transfer-Encoding: ").append(eightBit ? "8bit" : "7bit").append(CRLF);
@@ -131,7 +128,13 @@ bool AppendConvertedTextEntity(std::string& out, const EntityKind& kind, const H
     const std::string contentType = "Content-Type: multipart/alternative; boundary=\"" + boundary + "\"";
     SetHeader(converted, "Content-Type", contentType);
     RemoveEncodingDeclarations(converted);
+    // Room for the whole entity at once: its header block, both parts (the host's escape
+    // sequences included), and what follows it; an HTML larger than expected grows out as it comes.
+    size_t headerSize = 2;
+    for (const std::string_view line : converted) headerSize += line.size() + 2;
+    ReserveMore(out, headerSize + text->size() + expectedHtml + expectedHtml / 8 + subjectHtml.html.size() +
+                         2 * boundary.size() + 1024 + tail);
     AppendHeaderLines(out, converted);
-    AppendAlternativeBody(out, subjectHtml, *text, expectedHtml + tail, boundary, PlainPartCharset(kind), road, carrier);
+    AppendAlternativeBody(out, subjectHtml, *text, boundary, PlainPartCharset(kind), road, carrier);
     return true;
 }
