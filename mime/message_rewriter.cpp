@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <optional>
 #include <random>
 
@@ -208,12 +209,16 @@ std::string RewriteMessage(std::string_view source, std::string_view subject, bo
 std::string MakeAlternativeBoundary() {
     Guid guid;
     if (!CreateGuid(guid)) guid = FallbackGuid();
-    char text[65];
-    std::snprintf(text, sizeof text,
-                  "--------_%08x%04x%04x%02x%02x%02x%02x%02x%02x%02x%02x_MULTIPART_ALTERNATIVE_",
-                  static_cast<unsigned>(guid.data1), guid.data2, guid.data3, guid.data4[0], guid.data4[1],
-                  guid.data4[2], guid.data4[3], guid.data4[4], guid.data4[5], guid.data4[6], guid.data4[7]);
-    return text;
+    // The GUID's fields in hexadecimal, as "%08x%04x%04x" and eight "%02x" would write them.
+    uint8_t bytes[16] = {static_cast<uint8_t>(guid.data1 >> 24), static_cast<uint8_t>(guid.data1 >> 16),
+                         static_cast<uint8_t>(guid.data1 >> 8),  static_cast<uint8_t>(guid.data1),
+                         static_cast<uint8_t>(guid.data2 >> 8),  static_cast<uint8_t>(guid.data2),
+                         static_cast<uint8_t>(guid.data3 >> 8),  static_cast<uint8_t>(guid.data3)};
+    std::memcpy(bytes + 8, guid.data4, 8);
+    std::string boundary = "--------_";
+    boundary.reserve(64);
+    for (const uint8_t byte : bytes) boundary.append({"0123456789abcdef"[byte >> 4], "0123456789abcdef"[byte & 15]});
+    return boundary.append("_MULTIPART_ALTERNATIVE_");
 }
 
 bool IsAlternativeBoundary(std::string_view boundary) {
