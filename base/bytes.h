@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -45,6 +46,19 @@
     if (ch >= 'A' && ch <= 'F') return ch - 'A' + 10;
     if (ch >= 'a' && ch <= 'f') return ch - 'a' + 10;
     return -1;
+}
+
+// Where pattern first stands in text at or after from, or npos. The delimiters of nested
+// multipart bodies share long prefixes, on which a search that compares at every match of the
+// first byte spends most of a conversion: glibc's memmem does not.
+[[nodiscard]] inline size_t FindBytes(std::string_view text, std::string_view pattern, size_t from = 0) {
+    if (from > text.size()) return std::string_view::npos;
+#if defined(__GLIBC__)
+    const void* found = memmem(text.data() + from, text.size() - from, pattern.data(), pattern.size());
+    return found ? static_cast<size_t>(static_cast<const char*>(found) - text.data()) : std::string_view::npos;
+#else
+    return text.find(pattern, from);
+#endif
 }
 
 // Room in out for capacity bytes, exactly: std::string's reserve and append may double a

@@ -114,13 +114,13 @@ std::string GetTypeParameter(std::string_view contentType, std::string_view name
 
 MultipartFrame FrameMultipartBody(std::string_view body, std::string_view opening) {
     MultipartFrame frame;
-    const size_t close = body.find(std::string(opening) + "--");
+    const size_t close = FindBytes(body, std::string(opening) + "--");
     if (close != std::string_view::npos) {
         frame.closed = true;
         frame.epilogue = body.substr(close + opening.size() + 2);
         body = body.substr(0, close);
     }
-    const size_t first = std::min(body.find(opening), body.size());
+    const size_t first = std::min(FindBytes(body, opening), body.size());
     frame.preamble = body.substr(0, first);
     frame.parts = body.substr(first);
     return frame;
@@ -132,7 +132,7 @@ BodyPart NextPart(std::string_view parts, std::string_view opening, size_t& pos)
     size_t textStart = 0;
     while (textStart < rest.size() && IsBlank(rest[textStart])) ++textStart;
     textStart = rest.substr(textStart, 2) == CRLF ? textStart + 2 : 0;
-    const size_t next = rest.find(opening, textStart);
+    const size_t next = FindBytes(rest, opening, textStart);
     const BodyPart part{rest.substr(0, textStart),
                         rest.substr(textStart, next == std::string_view::npos ? std::string_view::npos : next - textStart)};
     pos = next == std::string_view::npos ? next : pos + opening.size() + next;
@@ -148,7 +148,7 @@ MultipartBody SplitMultipartBody(std::string_view body, std::string_view boundar
     split.epilogue = frame.epilogue;
     // Counted first: a body of a million parts grows no list twice.
     size_t count = 0;
-    for (size_t at = 0; at < frame.parts.size(); at = frame.parts.find(opening, at + opening.size())) ++count;
+    for (size_t at = 0; at < frame.parts.size(); at = FindBytes(frame.parts, opening, at + opening.size())) ++count;
     split.parts.reserve(count);
     split.delimiterEnds.reserve(count);
     for (size_t pos = frame.parts.empty() ? std::string_view::npos : 0; pos != std::string_view::npos;) {
