@@ -28,6 +28,7 @@
 #include <unistd.h>
 #endif
 
+#include "cli/mail_date.h"
 #include "cli/mbox.h"
 #include "host/mail_host.h"
 #include "mime/entity_kind.h"
@@ -633,30 +634,6 @@ uint64_t BytesUnder(const fs::path& path) {
 }
 
 // --- The browsable export: a page per message, an index by date, the images they show ---
-
-// Seconds since 1970 of an RFC 5322 date ("Mon, 4 Mar 2024 10:00:00 +0900"), or nothing.
-std::optional<int64_t> ParseMailDate(std::string_view date) {
-    static constexpr std::string_view MONTHS = "janfebmaraprmayjunjulaugsepoctnovdec";
-    if (const size_t comma = date.find(','); comma != std::string_view::npos) date.remove_prefix(comma + 1);
-    int day = 0, year = 0, hour = 0, minute = 0, second = 0, zone = 0;
-    char month[4] = {}, sign = '+';
-    const std::string text(date);
-    const int fields = std::sscanf(text.c_str(), " %d %3s %d %d:%d:%d %c%d", &day, month, &year, &hour, &minute, &second, &sign, &zone);
-    if (fields < 5) return std::nullopt;
-    std::string name = month;
-    for (char& c : name) c = static_cast<char>(ToAsciiLower(static_cast<unsigned char>(c)));
-    const size_t index = name.size() == 3 ? MONTHS.find(name) : std::string_view::npos;
-    if (index == std::string_view::npos || index % 3 != 0) return std::nullopt;
-    const int m = static_cast<int>(index / 3) + 1;
-    if (fields < 8) sign = '+', zone = 0;  // no zone given (or no seconds, and then no zone read)
-    // Days from 1970-01-01 of the civil date (the proleptic Gregorian calendar).
-    const int y = year - (m <= 2);
-    const int era = (y >= 0 ? y : y - 399) / 400;
-    const int yoe = y - era * 400, doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-    const int64_t days = static_cast<int64_t>(era) * 146097 + yoe * 365 + yoe / 4 - yoe / 100 + doy - 719468;
-    const int offset = (zone / 100 * 60 + zone % 100) * 60 * (sign == '-' ? -1 : 1);
-    return days * 86400 + hour * 3600 + minute * 60 + second - offset;
-}
 
 struct ExportedMessage {
     int64_t when = 0;

@@ -3,6 +3,9 @@ find_package(GTest REQUIRED)
 include(GoogleTest)
 
 add_executable(glyphory_unit_tests
+    cli/mail_date.cpp
+    cli/mbox.cpp
+    tests/unit/archive_test.cpp
     tests/unit/bytes_test.cpp
     tests/unit/iso2022jp_test.cpp
     tests/unit/mail_host_test.cpp

@@ -1,0 +1,83 @@
+// The pieces of the command's archive handling that stand on their own: dates to sort by, and
+// mbox files read a message at a time and written back.
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "cli/mail_date.h"
+#include "cli/mbox.h"
+
+namespace {
+
+TEST(MailDate, FormsMailCarries) {
+    // 2024-03-04 01:00:00 UTC
+    constexpr int64_t T = 1709514000;
+    EXPECT_EQ(ParseMailDate("Mon, 4 Mar 2024 10:00:00 +0900"), T);
+    EXPECT_EQ(ParseMailDate("4 Mar 2024 01:00:00 +0000"), T);
+    EXPECT_EQ(ParseMailDate("Sun, 03 Mar 2024 20:00:00 -0500"), T);
+    EXPECT_EQ(ParseMailDate("Mon, 4 MAR 2024 10:00 +0900"), T);   // no seconds, and a zone after them
+    EXPECT_EQ(ParseMailDate("Mon, 4 Mar 2024 10:00:00 JST"), T);
+    EXPECT_EQ(ParseMailDate("Mon, 4 Mar 2024 10:00:00 +0900 (JST)"), T);
+    EXPECT_EQ(ParseMailDate("Mon, 4 Mar 24 01:00:00 GMT"), T);     // two-digit year
+    EXPECT_EQ(ParseMailDate("Thu, 1 Jan 1970 00:00:00 +0000"), 0);
+    EXPECT_EQ(ParseMailDate("Tue, 29 Feb 2000 12:00:00 +0000"), 951825600);  // a leap day
+    for (const char* bad : {"", "yesterday", "Mon, 4 Foo 2024 10:00:00 +0900", "Mon, 4 Mar 2024", "32 Mar 2024 10:00"})
+        EXPECT_FALSE(ParseMailDate(bad)) << bad;
+}
+
+std::vector<std::pair<std::string, std::string>> ReadMbox(const std::string& data) {
+    std::istringstream in(data);
+    std::vector<std::pair<std::string, std::string>> messages;
+    EXPECT_TRUE(ForEachMboxMessage(in, [&](std::string_view from, std::string_view message) {
+        messages.emplace_back(std::string(from), std::string(message));
+    }));
+    return messages;
+}
+
+TEST(Mbox, MessagesWithTheirFromLinesEveryByteKept) {
+    const std::string data = "From a Mon Mar  4 10:00:00 2024\nX: 1\n\n>From quoted\nbody\n\n"
+                             "From b Mon Mar  4 10:00:00 2024\r\nX: 2\r\n\r\nFrom-like\r\n";
+    const auto messages = ReadMbox(data);
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[0].first, "From a Mon Mar  4 10:00:00 2024\n");
+    EXPECT_EQ(messages[0].second, "X: 1\n\n>From quoted\nbody\n\n");
+    EXPECT_EQ(messages[1].first, "From b Mon Mar  4 10:00:00 2024\r\n");
+    EXPECT_EQ(messages[1].second, "X: 2\r\n\r\nFrom-like\r\n");
+    std::string joined;
+    for (const auto& [from, message] : messages) joined += from + message;
+    EXPECT_EQ(joined, data);
+    // Bytes before the first From line come with none; a message over many pieces stays whole.
+    const std::string big(3 << 20, 'x');
+    const auto more = ReadMbox("junk\nFrom c\n" + big + "\nFrom d\nlast");
+    ASSERT_EQ(more.size(), 3u);
+    EXPECT_EQ(more[0], std::make_pair(std::string(), std::string("junk\n")));
+    EXPECT_EQ(more[1].second, big + "\n");
+    EXPECT_EQ(more[2].second, "last");
+    EXPECT_TRUE(ReadMbox("").empty());
+}
+
+TEST(Mbox, QuotingRoundTrips) {
+    const std::string quoted = "From: a\n\n>From x\n>>From y\n>From\n> From z\nFrom-like\n";
+    const std::string plain = UnquoteMboxLines(quoted);
+    EXPECT_EQ(plain, "From: a\n\nFrom x\n>From y\n>From\n> From z\nFrom-like\n");
+    EXPECT_EQ(QuoteMboxLines(plain), quoted);
+    // A header line "From: " is no "From " line; a body line "From " is, and is quoted.
+    EXPECT_EQ(QuoteMboxLines("From: a\n\nFrom here\n>From there"), "From: a\n\n>From here\n>>From there");
+}
+
+TEST(Mbox, ContentLengthIsTheBodyWithoutTheSeparatingBlankLine) {
+    std::string lf = "Content-Length: 1\nX: y\n\nbody\n\n";
+    UpdateContentLength(lf);
+    EXPECT_EQ(lf, "Content-Length: 5\nX: y\n\nbody\n\n");
+    std::string crlf = "X: y\r\ncontent-length:   99\r\n\r\nab\r\n";
+    UpdateContentLength(crlf);
+    EXPECT_EQ(crlf, "X: y\r\nContent-Length: 4\r\n\r\nab\r\n");
+    std::string none = "X: y\n\nbody\n";
+    UpdateContentLength(none);
+    EXPECT_EQ(none, "X: y\n\nbody\n");
+}
+
+}  // namespace
