@@ -1,0 +1,41 @@
+// Archives and folders: mbox files a message at a time, Maildirs and folders of message
+// files, with a progress line and a summary of what was done.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <map>
+#include <string>
+
+#include "cli/road.h"
+
+// What a run did with the messages of its archives and folders, for its summary.
+struct Tally {
+    size_t messages = 0;
+    size_t converted[3] = {};  // by carrier code
+    size_t marked = 0;
+    size_t pictographs = 0;
+    std::map<std::string, size_t> leftAlone;  // by reason
+    size_t notMessages = 0;
+    size_t unreadable = 0;
+};
+
+// The progress line of a long run, on a terminal only, redrawn at most five times a second.
+struct Progress {
+    bool shown = false;
+    uint64_t total = 0;  // bytes to read
+    uint64_t done = 0;
+    std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::time_point drawn;
+};
+
+void PrintSummary(const Tally& tally, const Progress& progress);
+// The bytes of a file, or of the files of a folder and the folders in it.
+[[nodiscard]] uint64_t BytesUnder(const fs::path& path);
+// A Maildir's tmp/ holds messages still being delivered: never touched.
+[[nodiscard]] bool IsMaildirTmp(const fs::path& folder);
+// A file named on the command line (named) or found in a folder, down the road to target.
+void ConvertFile(const fs::path& path, const fs::path& target, bool named, const Options& options, Tally& tally,
+                 Progress& progress);
+// Every file of folder and of the folders in it; a file that fails is said and sets status 1.
+void ConvertFolder(const fs::path& folder, const Options& options, Tally& tally, Progress& progress, int& status);

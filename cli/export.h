@@ -1,0 +1,8 @@
+// The browsable export of archives and folders: a page per message, an index by date, and
+// the images they show, in one folder to open anywhere.
+#pragma once
+
+#include "cli/road.h"
+
+// Writes options.outDir from every FILE, MBOX and FOLDER of options.files; 1 when one failed.
+[[nodiscard]] int ExportArchives(const Options& options);

@@ -1,0 +1,281 @@
+#include "cli/road.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <iterator>
+#include <map>
+#include <optional>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+#include "host/mail_host.h"
+#include "mime/entity_kind.h"
+#include "mime/message_rewriter.h"
+#include "settings/plugin_settings.h"
+#include "shell/convert_command.h"
+
+const char* CarrierName(CarrierCode carrier) {
+    switch (carrier) {
+        case CARRIER_AU: return "au";
+        case CARRIER_DOCOMO: return "docomo";
+        case CARRIER_SOFTBANK: return "softbank";
+        default: return "no carrier";
+    }
+}
+
+std::string ReadInput(const std::string& path) {
+    if (path == "-") return std::string(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw Failure{"cannot read " + path};
+    // Read in large blocks: a character at a time costs more than the conversion of small mail.
+    std::string text;
+    for (size_t size = 0;;) {
+        text.resize(size + std::max<size_t>(64 * 1024, size));
+        in.read(text.data() + size, static_cast<std::streamsize>(text.size() - size));
+        size += static_cast<size_t>(in.gcount());
+        if (!in) {
+            text.resize(size);
+            break;
+        }
+    }
+    if (in.bad()) throw Failure{"cannot read " + path};
+    return text;
+}
+
+namespace {
+
+unsigned long ProcessId() {
+#if defined(_WIN32)
+    return GetCurrentProcessId();
+#else
+    return static_cast<unsigned long>(getpid());
+#endif
+}
+
+}  // namespace
+
+// A name beside the target that no other run picks: the process and random bits.
+fs::path TemporaryBeside(const fs::path& target) {
+    std::random_device random;
+    char suffix[48];
+    std::snprintf(suffix, sizeof suffix, ".glyphory-%lu-%08x%08x.tmp", static_cast<unsigned long>(ProcessId()), random(), random());
+    return target.string() + suffix;
+}
+
+// Written to a temporary file beside the target and renamed into place: never half-written.
+// A file replaced keeps its permission bits (a mail file of 0600 stays 0600).
+void WriteOutput(const std::string& path, const std::string& bytes) {
+    if (path == "-") {
+        std::cout.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        std::cout.flush();
+        if (!std::cout) throw Failure{"cannot write standard output"};
+        return;
+    }
+    const fs::path target(path);
+    const fs::path temporary = TemporaryBeside(target);
+    std::error_code error;
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        out.close();
+        std::error_code missing;
+        const fs::file_status old = fs::status(target, missing);
+        if (!missing && fs::exists(old)) fs::permissions(temporary, old.permissions(), error);
+        if (!out || error) {
+            fs::remove(temporary, error);
+            throw Failure{"cannot write " + path};
+        }
+    }
+    fs::rename(temporary, target, error);
+    if (error) {
+        fs::remove(temporary, error);
+        throw Failure{"cannot write " + path};
+    }
+}
+
+std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
+    std::string out;
+    out.reserve(text.size() + text.size() / 16);
+    size_t pos = 0;
+    for (size_t at = text.find(from); at != std::string_view::npos; at = text.find(from, pos)) {
+        out.append(text.substr(pos, at - pos)).append(to);
+        pos = at + from.size();
+    }
+    return out.append(text.substr(pos));
+}
+
+namespace {
+
+size_t CountTags(std::string_view text) {
+    size_t count = 0;
+    for (size_t at = text.find("<img src=\""); at != std::string_view::npos; at = text.find("<img src=\"", at + 1)) ++count;
+    return count;
+}
+
+// The pictographs shown in a converted entity: the images of every HTML part, a Subject block's
+// once for the whole message however many text parts carry it.
+struct Shown {
+    size_t body = 0;
+    size_t subject = 0;
+};
+
+void CountShown(std::string_view entity, Shown& shown, bool ownHtml, int depth) {
+    if (depth > 64) return;
+    const HeaderAndBody split = SplitHeaderAndBody(entity);
+    const EntityKind kind = ClassifyEntity(SplitHeaderLines(split.header));
+    if (kind.media == MediaKind::Multipart) {
+        const PartList parts = SplitMultipartBody(split.body, kind.boundary).parts;
+        for (size_t i = 0; i < parts.size(); ++i) CountShown(parts[i], shown, IsAlternativeBoundary(kind.boundary) && i == 1, depth + 1);
+        return;
+    }
+    if (kind.media != MediaKind::Html) return;
+    std::string storage;
+    const std::optional<std::string_view> html = DecodeText(kind.encoding, split.body, storage);
+    if (!html) return;
+    constexpr std::string_view RULE = "----------------------------------------<BR>";
+    const size_t rule = ownHtml ? html->find(RULE) : std::string_view::npos;
+    if (rule != std::string_view::npos) shown.subject = std::max(shown.subject, CountTags(html->substr(0, rule)));
+    shown.body += CountTags(rule == std::string_view::npos ? *html : html->substr(rule));
+}
+
+Outcome Unchanged(const std::string& file, const char* reason) {
+    return {file, std::string("unchanged: ") + reason, false, 0, 0, reason};
+}
+
+}  // namespace
+
+// One message down the plug-in's road, as the mail client would hand it over.
+Outcome ConvertMessage(const std::string& file, bool force) {
+    // The host hands the plug-in NUL-terminated text: what follows a NUL would be lost.
+    if (file.find('\0') != std::string::npos) return Unchanged(file, "holds a NUL byte, left as it is");
+    // A client keeps its messages with CR LF; a file of LF-only lines goes back the same way.
+    const bool lfOnly = file.find("\r\n") == std::string::npos && file.find('\n') != std::string::npos;
+    const std::string source = lfOnly ? ReplaceAll(file, "\n", "\r\n") : file;
+    TheMailHost().SetCurrentMessage(source);
+    if (!force && !IsConvertible()) {
+        const bool marked = FindHeaderField(source, MARKER_HEADER) == "true";
+        return Unchanged(file, marked ? "already converted" : "no carrier (the sender is in no list)");
+    }
+    char from[1024];
+    TheMailHost().GetSpecifiedHeader("From", from, sizeof from - 1);
+    const CarrierCode carrier = g_pSettings->ClassifySender(from);
+    ConvertCurrentMail(0, 0);
+    if (TheMailHost().SetSourceCalls() == 0) {
+        // A text or multipart message always comes back, marked at least: when it does not,
+        // the conversion gave up (memory ran out) and the message stays as it was.
+        const MediaKind media = ClassifyEntity(SplitHeaderLines(SplitHeaderAndBody(source).header)).media;
+        if (media == MediaKind::PlainText || media == MediaKind::Multipart)
+            return Unchanged(file, "the conversion failed (out of memory), the message is as it was");
+        return Unchanged(file, media == MediaKind::Html ? "an HTML message without a known pictograph" : "not a text message");
+    }
+    const std::string& result = TheMailHost().CurrentSource();
+    Shown before, after;
+    CountShown(source, before, false, 0);
+    CountShown(result, after, false, 0);
+    const size_t replaced = after.body + after.subject - before.body - before.subject;
+    Outcome outcome{lfOnly ? ReplaceAll(result, "\r\n", "\n") : result, "", replaced > 0, carrier, replaced, ""};
+    outcome.said = replaced > 0 ? "converted (" + std::string(CarrierName(carrier)) + ", " + std::to_string(replaced) +
+                                      " pictograph" + (replaced == 1 ? "" : "s") + " replaced)"
+                                : "marked as converted: no known pictograph";
+    return outcome;
+}
+
+// The HTML part the conversion made (the second part of the first alternative of the
+// plug-in's own), as a page of its own in the charset the part declares.
+std::string PreviewPage(const std::string& message) {
+    const std::string converted = message.find("\r\n") == std::string::npos ? ReplaceAll(message, "\n", "\r\n") : message;
+    constexpr std::string_view TYPE = "Content-Type: multipart/alternative; boundary=\"";
+    for (size_t at = converted.find(TYPE); at != std::string::npos; at = converted.find(TYPE, at + 1)) {
+        const std::string boundary = converted.substr(at + TYPE.size(), 64);
+        if (!IsAlternativeBoundary(boundary)) continue;
+        const std::string delimiter = "--" + boundary + "\r\n";
+        const size_t first = converted.find(delimiter, at);
+        const size_t second = first == std::string::npos ? first : converted.find(delimiter, first + delimiter.size());
+        if (second == std::string::npos) return {};
+        const std::string_view part = std::string_view(converted).substr(second + delimiter.size());
+        const HeaderAndBody split = SplitHeaderAndBody(part);
+        const EntityKind kind = ClassifyEntity(SplitHeaderLines(split.header));
+        const size_t end = split.body.find("</HTML>");
+        if (end == std::string_view::npos) return {};
+        return "<!DOCTYPE html>\n<meta charset=\"" + kind.charsetName + "\">\n" + std::string(split.body.substr(0, end + 7)) + "\n";
+    }
+    return {};
+}
+
+// A message file begins with a header field: a name of printable characters, then ':'.
+bool LooksLikeMessage(std::string_view text) {
+    const size_t colon = text.find(':');
+    if (colon == 0 || colon == std::string_view::npos) return false;
+    return std::all_of(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(colon), [](char c) { return c > ' ' && c < 127; });
+}
+
+// Reads the first bytes of a file, to tell an mbox from a message.
+std::string ReadHead(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw Failure{"cannot read " + path.string()};
+    std::string head(256, '\0');
+    in.read(head.data(), static_cast<std::streamsize>(head.size()));
+    head.resize(static_cast<size_t>(in.gcount()));
+    if (in.bad()) throw Failure{"cannot read " + path.string()};
+    return head;
+}
+
+// Replaces target with the finished temporary file, keeping the target's permission bits
+// and, when asked, the old file as target~ (a second name for it, made before the swap).
+void ReplaceWith(const fs::path& temporary, const fs::path& target, bool keepOld) {
+    std::error_code error, missing;
+    const fs::file_status old = fs::status(target, missing);
+    if (!missing && fs::exists(old)) fs::permissions(temporary, old.permissions(), error);
+    if (!error && keepOld && !missing && fs::exists(old)) {
+        const fs::path backup = target.string() + "~";
+        fs::remove(backup, error);
+        fs::create_hard_link(target, backup, error);
+        if (error) fs::copy_file(target, backup, fs::copy_options::overwrite_existing, error);
+    }
+    if (!error) fs::rename(temporary, target, error);
+    if (error) {
+        fs::remove(temporary, missing);
+        throw Failure{"cannot write " + target.string()};
+    }
+}
+
+namespace {
+
+// The folder of the running program.
+fs::path ProgramFolder() {
+#if defined(_WIN32)
+    std::wstring path(32768, L'\0');
+    path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
+    return fs::path(path).parent_path();
+#else
+    std::error_code error;
+    return fs::read_symlink("/proc/self/exe", error).parent_path();
+#endif
+}
+
+}  // namespace
+
+// The settings file and image folder installed with the program: share/glyphory/ beside its
+// bin/ folder (cmake --install, and the build tree), or beside the program itself as in the
+// plug-in's bundle (Glyphory.ini and Glyphory/).
+std::pair<fs::path, fs::path> FindInstalledFiles() {
+    const fs::path folder = ProgramFolder();
+    const fs::path share = folder.parent_path() / "share" / "glyphory";
+    if (fs::exists(share / "Glyphory.ini")) return {share / "Glyphory.ini", share / "images"};
+    return {folder / "Glyphory.ini", folder / "Glyphory"};
+}

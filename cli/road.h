@@ -1,0 +1,61 @@
+// One message down the plug-in's road, as the mail client would hand it over, and the file
+// handling every command of glyphory shares.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "base/carrier.h"
+
+namespace fs = std::filesystem;
+
+struct Options {
+    std::string command;
+    std::string settings;  // empty: the one installed with the command
+    std::string images;
+    std::optional<CarrierCode> carrier;
+    bool force = false;
+    std::vector<std::string> files;
+    std::optional<std::string> out;
+    std::optional<std::string> outDir;
+    bool inPlace = false;
+    bool mbox = false;
+    bool verbose = false;
+};
+
+// Said on standard error; the run goes on with the next file.
+struct Failure {
+    std::string message;
+};
+
+struct Outcome {
+    std::string message;  // what goes back to the file
+    std::string said;     // the line on standard error
+    bool converted = false;
+    CarrierCode carrier = 0;
+    size_t replaced = 0;
+    std::string leftAlone;  // why the message stays as it is, for the summary; empty when it does not
+};
+
+[[nodiscard]] const char* CarrierName(CarrierCode carrier);
+[[nodiscard]] Outcome ConvertMessage(const std::string& file, bool force);
+// The HTML part the conversion made, as a page of its own, or empty.
+[[nodiscard]] std::string PreviewPage(const std::string& message);
+[[nodiscard]] std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to);
+
+// A file whole ('-': standard input), or its first bytes.
+[[nodiscard]] std::string ReadInput(const std::string& path);
+[[nodiscard]] std::string ReadHead(const fs::path& path);
+// A message file begins with a header field.
+[[nodiscard]] bool LooksLikeMessage(std::string_view text);
+// A name beside the target that no other run picks.
+[[nodiscard]] fs::path TemporaryBeside(const fs::path& target);
+// Written through a temporary file and renamed into place ('-': standard output).
+void WriteOutput(const std::string& path, const std::string& bytes);
+void ReplaceWith(const fs::path& temporary, const fs::path& target, bool keepOld);
+// The settings file and image folder installed with the program.
+[[nodiscard]] std::pair<fs::path, fs::path> FindInstalledFiles();
