@@ -52,7 +52,8 @@
 // multipart bodies share long prefixes, on which a search that compares at every match of the
 // first byte spends most of a conversion: glibc's memmem does not.
 [[nodiscard]] inline size_t FindBytes(std::string_view text, std::string_view pattern, size_t from = 0) {
-    if (from > text.size()) return std::string_view::npos;
+    if (from > text.size() || text.size() - from < pattern.size()) return std::string_view::npos;
+    if (pattern.empty()) return from;
 #if defined(__GLIBC__)
     const void* found = memmem(text.data() + from, text.size() - from, pattern.data(), pattern.size());
     return found ? static_cast<size_t>(static_cast<const char*>(found) - text.data()) : std::string_view::npos;

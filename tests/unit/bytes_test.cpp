@@ -27,6 +27,15 @@ TEST(Bytes, CaseBlanksAndHexDigits) {
         EXPECT_EQ(HexDigitValue(static_cast<unsigned char>(other)), -1) << other;
 }
 
+TEST(Bytes, FindBytesAsFindDoes) {
+    const std::string_view texts[] = {"", "--b", "x--b--b", std::string_view()};
+    const std::string_view patterns[] = {"", "--b", "--b--", "b"};
+    for (const std::string_view text : texts)
+        for (const std::string_view pattern : patterns)
+            for (size_t from = 0; from <= text.size() + 1; ++from)
+                EXPECT_EQ(FindBytes(text, pattern, from), text.find(pattern, from)) << text << " " << pattern << " " << from;
+}
+
 TEST(Bytes, ReserveForRestGrowsOnceToTheRate) {
     std::string out(100, 'x');
     out.shrink_to_fit();
