@@ -176,6 +176,7 @@ void ConvertFolder(const fs::path& folder, const Options& options, Tally& tally,
         const auto [mismatch, ignored] = std::mismatch(in.begin(), in.end(), out.begin(), out.end());
         if (mismatch == in.end()) throw Failure{"the output folder " + *options.outDir + " is inside " + folder.string() + ": choose one outside it"};
     }
+    fs::path folderMade;  // the output folder made last: a folder's files come together
     for (fs::recursive_directory_iterator it(base, fs::directory_options::skip_permission_denied, error), end; it != end;
          it.increment(error)) {
         if (error) break;
@@ -192,8 +193,11 @@ void ConvertFolder(const fs::path& folder, const Options& options, Tally& tally,
         const fs::path target = options.outDir ? *options.outDir / base.filename() / entry.path().lexically_relative(base) : entry.path();
         try {
             std::error_code made;
-            if (options.outDir && (fs::create_directories(target.parent_path(), made), made))
-                throw Failure{"cannot write " + target.string() + ": " + made.message()};
+            if (options.outDir && target.parent_path() != folderMade) {
+                fs::create_directories(target.parent_path(), made);
+                if (made) throw Failure{"cannot write " + target.string() + ": " + made.message()};
+                folderMade = target.parent_path();
+            }
             ConvertFile(entry.path(), target, false, options, tally, progress);
         } catch (const Failure& failure) {
             if (progress.shown) std::fprintf(stderr, "\r%78s\r", "");

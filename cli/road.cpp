@@ -69,11 +69,14 @@ unsigned long ProcessId() {
 
 }  // namespace
 
-// A name beside the target that no other run picks: the process and random bits.
+// A name beside the target that no other run picks: the process, random bits drawn once per
+// run (a process number may come again) and a count (a folder writes thousands).
 fs::path TemporaryBeside(const fs::path& target) {
-    std::random_device random;
-    char suffix[48];
-    std::snprintf(suffix, sizeof suffix, ".glyphory-%lu-%08x%08x.tmp", static_cast<unsigned long>(ProcessId()), random(), random());
+    static const uint64_t salt = uint64_t{std::random_device()()} << 32 | std::random_device()();
+    static uint64_t count = 0;
+    char suffix[64];
+    std::snprintf(suffix, sizeof suffix, ".glyphory-%lu-%016llx-%llu.tmp", static_cast<unsigned long>(ProcessId()),
+                  static_cast<unsigned long long>(salt), static_cast<unsigned long long>(++count));
     return target.string() + suffix;
 }
 
