@@ -160,10 +160,31 @@ void ConvertFile(const fs::path& path, const fs::path& target, bool named, const
 }
 
 // A Maildir's tmp/ holds messages still being delivered: never touched.
+namespace {
+
+// A Maildir's tmp/ holds messages still being delivered: never touched.
 bool IsMaildirTmp(const fs::path& folder) {
     std::error_code error;
     return folder.filename() == "tmp" && fs::is_directory(folder.parent_path() / "cur", error) &&
            fs::is_directory(folder.parent_path() / "new", error);
+}
+
+}  // namespace
+
+void ForEachFileIn(const fs::path& folder, const std::function<void(const fs::directory_entry& file, bool link)>& each,
+                   std::error_code& error) {
+    for (fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied, error), end; it != end;
+         it.increment(error)) {
+        if (error) return;
+        const fs::directory_entry& entry = *it;
+        if (entry.is_symlink(error)) {
+            each(entry, true);
+        } else if (entry.is_directory(error)) {
+            if (IsMaildirTmp(entry.path())) it.disable_recursion_pending();
+        } else if (entry.is_regular_file(error)) {
+            each(entry, false);
+        }
+    }
 }
 
 // Every file of folder and of the folders in it (symbolic links are not followed, so no
@@ -177,19 +198,11 @@ void ConvertFolder(const fs::path& folder, const Options& options, Tally& tally,
         if (mismatch == in.end()) throw Failure{"the output folder " + *options.outDir + " is inside " + folder.string() + ": choose one outside it"};
     }
     fs::path folderMade;  // the output folder made last: a folder's files come together
-    for (fs::recursive_directory_iterator it(base, fs::directory_options::skip_permission_denied, error), end; it != end;
-         it.increment(error)) {
-        if (error) break;
-        const fs::directory_entry& entry = *it;
-        if (entry.is_symlink(error)) {
+    ForEachFileIn(base, [&](const fs::directory_entry& entry, bool link) {
+        if (link) {
             ++tally.leftAlone["a symbolic link"];
-            continue;
+            return;
         }
-        if (entry.is_directory(error)) {
-            if (IsMaildirTmp(entry.path())) it.disable_recursion_pending();
-            continue;
-        }
-        if (!entry.is_regular_file(error)) continue;
         const fs::path target = options.outDir ? *options.outDir / base.filename() / entry.path().lexically_relative(base) : entry.path();
         try {
             std::error_code made;
@@ -205,7 +218,7 @@ void ConvertFolder(const fs::path& folder, const Options& options, Tally& tally,
             ++tally.unreadable;
             status = 1;
         }
-    }
+    }, error);
     if (error) {
         std::cerr << "glyphory: cannot read all of " << folder.string() << ": " << error.message() << "\n";
         ++tally.unreadable;
@@ -217,13 +230,9 @@ uint64_t BytesUnder(const fs::path& path) {
     std::error_code error;
     if (!fs::is_directory(path, error)) return fs::is_regular_file(path, error) ? fs::file_size(path, error) : 0;
     uint64_t total = 0;
-    for (fs::recursive_directory_iterator it(path, fs::directory_options::skip_permission_denied, error), end; it != end;
-         it.increment(error)) {
-        if (error) break;
-        if (it->is_regular_file(error) && !it->is_symlink(error)) total += it->file_size(error);
-    }
+    ForEachFileIn(path, [&](const fs::directory_entry& file, bool link) {
+        std::error_code unknown;
+        if (!link) total += file.file_size(unknown);
+    }, error);
     return total;
 }
-
-// --- The browsable export: a page per message, an index by date, the images they show ---
-

@@ -4,6 +4,8 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
+#include <system_error>
 #include <map>
 #include <string>
 
@@ -32,8 +34,11 @@ struct Progress {
 void PrintSummary(const Tally& tally, const Progress& progress);
 // The bytes of a file, or of the files of a folder and the folders in it.
 [[nodiscard]] uint64_t BytesUnder(const fs::path& path);
-// A Maildir's tmp/ holds messages still being delivered: never touched.
-[[nodiscard]] bool IsMaildirTmp(const fs::path& folder);
+// Each regular file of folder and of the folders in it. Symbolic links are not followed, so
+// no loop (each(entry, true) says one was met), and a Maildir's tmp/, which holds messages
+// still being delivered, is never touched. error says when the folder could not be read whole.
+void ForEachFileIn(const fs::path& folder, const std::function<void(const fs::directory_entry& file, bool link)>& each,
+                   std::error_code& error);
 // A file named on the command line (named) or found in a folder, down the road to target.
 void ConvertFile(const fs::path& path, const fs::path& target, bool named, const Options& options, Tally& tally,
                  Progress& progress);

@@ -152,12 +152,9 @@ void WriteIndex(std::vector<ExportedMessage>& entries, const fs::path& dir) {
 void ForEachMessageIn(const fs::path& path, bool mbox, const std::function<void(const std::string&)>& each) {
     std::error_code error;
     if (fs::is_directory(path, error)) {
-        for (fs::recursive_directory_iterator it(path, fs::directory_options::skip_permission_denied, error), end;
-             it != end; it.increment(error)) {
-            if (error) break;
-            if (it->is_directory(error) && IsMaildirTmp(it->path())) it.disable_recursion_pending();
-            if (!it->is_symlink(error) && it->is_regular_file(error)) ForEachMessageIn(it->path(), false, each);
-        }
+        ForEachFileIn(path, [&](const fs::directory_entry& file, bool link) {
+            if (!link) ForEachMessageIn(file.path(), false, each);
+        }, error);
         if (error) throw Failure{"cannot read all of " + path.string() + ": " + error.message()};
         return;
     }
