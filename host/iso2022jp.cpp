@@ -104,11 +104,22 @@ void SwitchTo(Writer& out, Charset& current, Charset wanted) {
 
 bool IsKana(unsigned char ch) { return ch >= 0xA1 && ch <= 0xDF; }
 
-// Whether any of the 8 bytes at p is 0x80 or above.
-bool HoldsHighBit(const unsigned char* p) {
-    uint64_t bytes;
-    std::memcpy(&bytes, p, sizeof bytes);
-    return (bytes & 0x8080808080808080ull) != 0;
+// Where the first byte of 0x80 or above stands at or after i, or n: HTML is mostly ASCII,
+// passed eight bytes at a time.
+size_t SkipAscii(const unsigned char* s, size_t i, size_t n) {
+    for (; i + 8 <= n; i += 8) {
+        uint64_t bytes;
+        std::memcpy(&bytes, s + i, sizeof bytes);
+        if (const uint64_t high = bytes & 0x8080808080808080ull) {
+#if defined(__GNUC__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+            return i + static_cast<size_t>(__builtin_ctzll(high)) / 8;
+#else
+            break;
+#endif
+        }
+    }
+    while (i < n && s[i] < 0x80) ++i;
+    return i;
 }
 
 }  // namespace
@@ -186,12 +197,8 @@ std::string EncodeIso2022Jp(std::string_view sjis, std::string reuse) {
         } else {
             // Single bytes, and two-byte characters without a 7-bit form (Docomo's and
             // Softbank's pictographs among them), pass as they are.
-            while (end < n) {
-                if (end + 8 <= n && !HoldsHighBit(s + end)) {  // HTML is mostly ASCII
-                    end += 8;
-                } else if (s[end] < 0x80) {
-                    ++end;
-                } else if (IsKana(s[end])) {
+            while ((end = SkipAscii(s, end, n)) < n) {
+                if (IsKana(s[end])) {
                     break;
                 } else if (IsSjisLeadByte(s[end]) && end + 1 < n && IsSjisTrailByte(s[end + 1])) {
                     if (jisRow(end)) break;

@@ -55,6 +55,14 @@ TEST(Iso2022Jp, AgreesWithIconvOnMixedText) {
     ASSERT_TRUE(Iconv("ISO-2022-JP", "SHIFT_JIS", sjis, expected));
     EXPECT_EQ(EncodeIso2022Jp(sjis), expected);
     EXPECT_EQ(DecodeIso2022Jp(expected), sjis);
+    // ASCII is passed in words: a kanji, or a half-width katakana, at every place in and after one.
+    for (size_t at = 0; at <= 17; ++at) {
+        const std::string a(at, 'a'), b(18 - at, 'b');
+        const std::string kanji = a + "\x89\xEF" + b + "\x89\xEF" + "c";
+        ASSERT_TRUE(Iconv("ISO-2022-JP", "SHIFT_JIS", kanji, expected));
+        EXPECT_EQ(EncodeIso2022Jp(kanji), expected) << at;
+        EXPECT_EQ(EncodeIso2022Jp(a + "\xB6" + b + "\xC5" + "c"), a + "\x1B(I6\x1B(B" + b + "\x1B(IE\x1B(Bc") << at;
+    }
 }
 
 TEST(Iso2022Jp, MapsAuPictographRowsToAuCodes) {
