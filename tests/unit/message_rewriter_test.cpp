@@ -158,6 +158,24 @@ TEST_F(Rewrite, NestedMultipartRebuiltAtEachChangedLevel) {
                        "--in\r\nContent-Type: text/html\r\n\r\n<p>\r\n--in--\r\n--out\r\n" + other + "--out--\r\n");
 }
 
+TEST_F(Rewrite, ATextThatWouldBringAnEnclosingDelimiterStays) {
+    // Decoded, each text holds a delimiter of a multipart around it ("--b", then "--a" two levels
+    // up): written out, it would cut that body anew. The part stays; the text beside it converts.
+    const std::string holdsOwn = "Content-Type: text/plain\r\nContent-Transfer-Encoding: base64\r\n\r\nLS1iDQr4nw==\r\n";
+    const std::string holdsOuter = "Content-Type: text/plain\r\nContent-Transfer-Encoding: base64\r\n\r\neCAtLWEgefif\r\n";
+    const std::string plain = "Content-Type: text/plain\r\n\r\n\xF8\x9F\r\n";
+    const std::string inner = "Content-Type: multipart/mixed; boundary=b\r\n\r\n--b\r\n" + holdsOwn + "--b\r\n" + plain + "--b--\r\n";
+    const std::string outer = "Content-Type: multipart/mixed; boundary=c\r\n\r\n--c\r\n" + holdsOuter + "--c--\r\n";
+    const std::string source = "Content-Type: multipart/mixed; boundary=a\r\n\r\n--a\r\n" + inner + "--a\r\n" + outer + "--a--\r\n";
+    bool changed = false;
+    const std::string out = Normalized(RewriteMessage(source, "", true, changed, CARRIER_DOCOMO));
+    EXPECT_EQ(out, "Content-Type: multipart/mixed; boundary=a\r\nCreateZaverGlyphory: true\r\n\r\n--a\r\n"
+                   "Content-Type: multipart/mixed; boundary=b\r\n\r\n--b\r\n" + holdsOwn +
+                       "--b\r\nContent-Type: multipart/alternative; boundary=\"<B1>\"\r\n\r\n" +
+                       Alternative(1, "ISO-2022-JP", "8bit", "\xF8\x9F\r\n", SUN + "<BR>") + "--b--\r\n--a\r\n" + outer +
+                       "--a--\r\n");
+}
+
 TEST_F(Rewrite, EntitiesThatStayAreWrittenAsTheyCameBesideAChangedOne) {
     // Unclosed: rebuilt, it would gain a closing delimiter.
     const std::string unclosed = "Content-Type: multipart/related; boundary=\"u\"\r\n\r\n--u\r\nContent-Type: text/plain\r\n\r\nno\r\n";
