@@ -55,29 +55,36 @@ void AppendMultipartBody(std::string& out, const MultipartBody& layout, const Pa
     out.append(layout.closed ? layout.epilogue : CRLF);
 }
 
+// The media type of a part, from its Content-Type.
+std::string GetPartType(std::string_view part) {
+    return std::string(GetMediaType(GetHeaderValue(SplitHeaderLines(SplitHeaderAndBody(part).header), "Content-Type")));
+}
+
 // A part that may come out larger than it went in at the rate of the texts: a text. A
 // multipart entity reckons with its own texts when it is written.
 bool MayGrow(std::string_view part) {
-    const std::string type = GetHeaderValue(SplitHeaderLines(SplitHeaderAndBody(part).header), "Content-Type");
-    const std::string_view media = GetMediaType(type);
+    const std::string media = GetPartType(part);
     return media.empty() || StartsWithIgnoringCase(media, "text/");
 }
 
-// The text parts of a multipart body seen so far: their bytes in and out.
+// The text parts of a multipart body converted so far: their bytes in and out.
 struct GrowthSeen {
     size_t in = 0;
     size_t out = 0;
 };
 
-// Before the part at pos in frame.parts is written: only when it would not fit at the rate
+// Before part, at pos in frame.parts, is written: only when it would not fit at the rate
 // the texts so far have shown (and an eighth more) does out grow, by what it and the parts
 // after it are expected to give: texts at that rate, other parts as they are. A converted
 // text is thus not taken for the rate of the attachment after it.
-void ReserveForPart(std::string& out, const MultipartFrame& frame, size_t pos, std::string_view opening, const GrowthSeen& seen) {
+void ReserveForPart(std::string& out, const MultipartFrame& frame, size_t pos, const BodyPart& part, std::string_view opening,
+                    const GrowthSeen& seen) {
+    // A first part that is a text or holds one (as the body of a mail mostly is) makes its own
+    // room and tells the rate: room for all the rest guessed before it would be held beside the
+    // room made at the true rate.
+    if (pos == 0 && (MayGrow(part.text) || StartsWithIgnoringCase(GetPartType(part.text), "multipart/"))) return;
     const double rate = seen.in == 0 ? 1.0 : std::max(1.0, static_cast<double>(seen.out) / static_cast<double>(seen.in) * 1.125);
     const size_t room = out.capacity() - out.size();
-    size_t next = pos;
-    const BodyPart part = NextPart(frame.parts, opening, next);
     if (room >= opening.size() + part.delimiterEnd.size() + static_cast<size_t>(static_cast<double>(part.text.size()) * rate))
         return;
     double expected = static_cast<double>(frame.epilogue.size() + 2 * opening.size() + 2);
@@ -136,9 +143,6 @@ void AppendEntity(std::string& out, std::string_view source, std::string_view su
             const std::string delimiter = "--" + kind.boundary;
             const MultipartFrame frame = FrameMultipartBody(split.body, delimiter);
             const size_t entityStart = out.size();
-            // Most of a multipart body comes out as it went in: room for it and an eighth more,
-            // so that a text or two that grow need not move what an attachment fills.
-            ReserveMore(out, split.header.size() + split.body.size() + split.body.size() / 8 + 1024);
             AppendHeaderLines(out, lines);
             // Not kept while the parts are written, as many levels deep as they go.
             HeaderLines().swap(lines);
@@ -149,8 +153,9 @@ void AppendEntity(std::string& out, std::string_view source, std::string_view su
             GrowthSeen seen;
             out.append(frame.preamble);
             for (size_t pos = frame.parts.empty() ? std::string_view::npos : 0; pos != std::string_view::npos;) {
-                ReserveForPart(out, frame, pos, delimiter, seen);
+                const size_t partPos = pos;
                 const BodyPart part = NextPart(frame.parts, delimiter, pos);
+                ReserveForPart(out, frame, partPos, part, delimiter, seen);
                 out.append(delimiter).append(part.delimiterEnd);
                 const size_t partStart = out.size();
                 bool partChanged = false;

@@ -21,8 +21,10 @@ namespace {
 // Texts are converted a piece at a time, so that the host's buffers and the walk's stay
 // small whatever the size of the message.
 constexpr size_t PIECE = 64 * 1024;
-// The HTML goes back through the host in pieces of about this size.
-constexpr size_t FLUSH = 8 * 1024;
+// The HTML goes back through the host in pieces of about a quarter of the text, within these
+// bounds: the buffers it needs stay small beside the text, and few calls are made.
+constexpr size_t FLUSH_MIN = 1024;
+constexpr size_t FLUSH_MAX = 8 * 1024;
 
 // The walk reads the text a character at a time: a lead byte and a valid second byte, or one
 // byte. At the start of each character it first looks the two bytes there up in the map,
@@ -150,8 +152,9 @@ size_t EndOfPiece(std::string_view text, size_t pos, bool& ascii) {
 namespace {
 
 // Hands each piece of the text to each(sjis, end), in Shift-JIS as the host converts it and
-// copied at once (the host's next conversion may reuse its buffer); stops when each returns
-// false. A code that begins with LF could join the last byte of one piece to the next: with
+// copied at once (the host's next conversion may reuse its buffer) into the piece's own
+// string, which is long enough (no Shift-JIS text is longer than its ISO-2022-JP); stops when
+// each returns false. A code that begins with LF could join the last byte of one piece to the next: with
 // such a map the text is one piece.
 template <typename Each>
 void ForEachPiece(std::string_view text, const PictographMap& map, Each each) {
@@ -163,7 +166,8 @@ void ForEachPiece(std::string_view text, const PictographMap& map, Each each) {
         const size_t end = cut ? EndOfPiece(text, pos, ascii) : text.size();
         piece.assign(text.substr(pos, end - pos));
         const char* converted = g_hostApi.BKA_ISO_2022_JP(piece.c_str(), ISO2022JP_TO_SJIS);
-        if (!each(std::string(converted ? converted : ""), end)) return;
+        piece.assign(converted ? converted : "");
+        if (!each(piece, end)) return;
         pos = end;
     } while (pos < text.size());
 }
@@ -187,7 +191,7 @@ void AppendTextAsHtml(std::string& out, std::string_view text, bool& found, Carr
     };
     std::string html;
     ForEachPiece(text, map, [&](const std::string& sjis, size_t end) {
-        WalkSjis(sjis, map, found, html, FLUSH, flush);
+        WalkSjis(sjis, map, found, html, std::clamp(text.size() / 4, FLUSH_MIN, FLUSH_MAX), flush);
         flush(html);
         ReserveForRest(out, written, end, text.size());
         return true;
