@@ -124,9 +124,11 @@ std::string ReplaceAll(std::string_view text, std::string_view from, std::string
 
 namespace {
 
+constexpr std::string_view IMAGE_TAG = "<img src=\"";
+
 size_t CountTags(std::string_view text) {
     size_t count = 0;
-    for (size_t at = text.find("<img src=\""); at != std::string_view::npos; at = text.find("<img src=\"", at + 1)) ++count;
+    for (size_t at = text.find(IMAGE_TAG); at != std::string_view::npos; at = text.find(IMAGE_TAG, at + 1)) ++count;
     return count;
 }
 
@@ -187,8 +189,9 @@ Outcome ConvertMessage(const std::string& file, bool force) {
         return Unchanged(file, media == MediaKind::Html ? "an HTML message without a known pictograph" : "not a text message");
     }
     const std::string& result = TheMailHost().CurrentSource();
+    // Most mail holds no image before: then nothing needs reading.
     Shown before, after;
-    CountShown(source, before, false, 0);
+    if (source.find(IMAGE_TAG) != std::string::npos) CountShown(source, before, false, 0);
     CountShown(result, after, false, 0);
     const size_t replaced = after.body + after.subject - before.body - before.subject;
     Outcome outcome{lfOnly ? ReplaceAll(result, "\r\n", "\n") : result, "", replaced > 0, carrier, replaced, ""};
