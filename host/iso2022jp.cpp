@@ -184,16 +184,15 @@ std::string EncodeIso2022Jp(std::string_view sjis, std::string reuse) {
     size_t i = 0;
     while (i < n) {
         size_t end = i;
-        if (jisRow(i)) {
-            while (jisRow(end)) end += 2;
-            out.Room(ESCAPE_SIZE + end - i);
+        // A run of one character set is as long in both: room for all the rest fits it.
+        if (unsigned char row = jisRow(i)) {
+            out.Room(ESCAPE_SIZE + n - i);
             SwitchTo(out, charset, Charset::Jis0208);
-            for (; i < end; i += 2) o = PutJisOfSjis(o, jisRow(i), s[i + 1]);
+            for (; row; row = jisRow(i += 2)) o = PutJisOfSjis(o, row, s[i + 1]);
         } else if (IsKana(s[i])) {
-            while (end < n && IsKana(s[end])) ++end;
-            out.Room(ESCAPE_SIZE + end - i);
+            out.Room(ESCAPE_SIZE + n - i);
             SwitchTo(out, charset, Charset::Kana);
-            for (; i < end; ++i) *o++ = static_cast<char>(s[i] - 0x80);
+            for (; i < n && IsKana(s[i]); ++i) *o++ = static_cast<char>(s[i] - 0x80);
         } else {
             // Single bytes, and two-byte characters without a 7-bit form (Docomo's and
             // Softbank's pictographs among them), pass as they are.
