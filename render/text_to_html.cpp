@@ -33,8 +33,8 @@ constexpr size_t FLUSH_MAX = 8 * 1024;
 // character by the run of lead bytes before it (they pair up from the last known start).
 // Whenever out holds flushAt bytes or more right after a replacement (out then ends in an
 // ASCII byte, and the walk stands at the start of a character), flush(out) takes them.
-template <typename Flush>
-void WalkSjis(std::string_view sjis, const PictographMap& map, bool& found, std::string& out, size_t flushAt, Flush flush) {
+template <typename Output, typename Flush>
+void WalkSjis(std::string_view sjis, const PictographMap& map, bool& found, Output& out, size_t flushAt, Flush flush) {
     static constexpr std::array<bool, 256> special = [] {
         std::array<bool, 256> bytes{};
         for (int ch = 0; ch < 256; ++ch) bytes[ch] = ch == '\r' || HtmlEscapeOf(static_cast<char>(ch)) != nullptr;
@@ -87,6 +87,18 @@ void WalkSjis(std::string_view sjis, const PictographMap& map, bool& found, std:
     }
     out.append(sjis.substr(run));
 }
+
+// An output of the walk that only counts what it is given: the look for a first pictograph
+// needs the HTML's size, not its bytes.
+class ByteCount {
+public:
+    void reserve(size_t) {}
+    void append(std::string_view bytes) { m_size += bytes.size(); }
+    [[nodiscard]] size_t size() const { return m_size; }
+
+private:
+    size_t m_size = 0;
+};
 
 }  // namespace
 
@@ -205,14 +217,10 @@ bool HoldsPictograph(std::string_view text, CarrierCode carrier, size_t& expecte
     // The HTML of what was read, in Shift-JIS, and the escape sequences its ISO-2022-JP took:
     // the HTML switches character sets where the text does.
     size_t html = 0;
-    std::string discarded;
     ForEachPiece(text, map, [&](const std::string& sjis, size_t end) {
-        WalkSjis(sjis, map, found, discarded, 0, [&html](std::string& written) {
-            html += written.size();
-            written.clear();
-        });
-        html += discarded.size() + (end - read) - std::min(end - read, sjis.size());
-        discarded.clear();
+        ByteCount written;
+        WalkSjis(sjis, map, found, written, std::string::npos, [](ByteCount&) {});
+        html += written.size() + (end - read) - std::min(end - read, sjis.size());
         read = end;
         return !found;
     });
