@@ -163,13 +163,13 @@ size_t EndOfPiece(std::string_view text, size_t pos, bool& ascii) {
 
 namespace {
 
-// Hands each piece of the text to each(sjis, end), in Shift-JIS as the host converts it and
-// copied at once (the host's next conversion may reuse its buffer) into the piece's own
-// string, which is long enough (no Shift-JIS text is longer than its ISO-2022-JP); stops when
-// each returns false. A code that begins with LF could join the last byte of one piece to the next: with
-// such a map the text is one piece.
+// Hands each piece of the text to each(sjis, end), in Shift-JIS as the host converts it; stops
+// when each returns false. With keep, the piece is copied at once (the host's next conversion
+// may reuse its buffer) into a string of its own, which is long enough (no Shift-JIS text is
+// longer than its ISO-2022-JP). A code that begins with LF could join the last byte of one
+// piece to the next: with such a map the text is one piece.
 template <typename Each>
-void ForEachPiece(std::string_view text, const PictographMap& map, Each each) {
+void ForEachPiece(std::string_view text, const PictographMap& map, bool keep, Each each) {
     const bool cut = !map.FirstBytes()[static_cast<unsigned char>('\n')];
     bool ascii = true;
     std::string piece;
@@ -178,8 +178,9 @@ void ForEachPiece(std::string_view text, const PictographMap& map, Each each) {
         const size_t end = cut ? EndOfPiece(text, pos, ascii) : text.size();
         piece.assign(text.substr(pos, end - pos));
         const char* converted = g_hostApi.BKA_ISO_2022_JP(piece.c_str(), ISO2022JP_TO_SJIS);
-        piece.assign(converted ? converted : "");
-        if (!each(piece, end)) return;
+        // What makes no other call to the host may read the host's own buffer.
+        if (keep) piece.assign(converted ? converted : "");
+        if (!each(keep ? std::string_view(piece) : std::string_view(converted ? converted : ""), end)) return;
         pos = end;
     } while (pos < text.size());
 }
@@ -202,7 +203,7 @@ void AppendTextAsHtml(std::string& out, std::string_view text, bool& found, Carr
         html.clear();
     };
     std::string html;
-    ForEachPiece(text, map, [&](const std::string& sjis, size_t end) {
+    ForEachPiece(text, map, true, [&](std::string_view sjis, size_t end) {
         WalkSjis(sjis, map, found, html, std::clamp(text.size() / 4, FLUSH_MIN, FLUSH_MAX), flush);
         flush(html);
         ReserveForRest(out, written, end, text.size());
@@ -217,7 +218,7 @@ bool HoldsPictograph(std::string_view text, CarrierCode carrier, size_t& expecte
     // The HTML of what was read, in Shift-JIS, and the escape sequences its ISO-2022-JP took:
     // the HTML switches character sets where the text does.
     size_t html = 0;
-    ForEachPiece(text, map, [&](const std::string& sjis, size_t end) {
+    ForEachPiece(text, map, false, [&](std::string_view sjis, size_t end) {
         ByteCount written;
         WalkSjis(sjis, map, found, written, std::string::npos, [](ByteCount&) {});
         html += written.size() + (end - read) - std::min(end - read, sjis.size());
