@@ -91,7 +91,7 @@ void ReserveForPart(std::string& out, const MultipartFrame& frame, size_t pos, c
     for (size_t at = pos; at != std::string_view::npos;) {
         const BodyPart ahead = NextPart(frame.parts, opening, at);
         expected += static_cast<double>(opening.size() + ahead.delimiterEnd.size()) +
-                    static_cast<double>(ahead.text.size()) * (MayGrow(ahead.text) ? rate : 1.0);
+                    static_cast<double>(ahead.text.size()) * (rate > 1.0 && MayGrow(ahead.text) ? rate : 1.0);
     }
     if (room < static_cast<size_t>(expected)) ReserveMore(out, static_cast<size_t>(expected));
 }
