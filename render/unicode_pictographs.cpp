@@ -6,13 +6,12 @@
 
 namespace {
 
-constexpr char32_t VARIATION_SELECTOR_16 = 0xFE0F;
+constexpr std::string_view VARIATION_SELECTOR_16 = "\xEF\xB8\x8F";  // U+FE0F
 constexpr size_t MAX_SEQUENCE = 4;
 
 // The bytes from at on that are U+FE0F, taken with the code point before them.
 size_t SkipSelectors(std::string_view utf8, size_t at) {
-    for (Utf8Char next; at < utf8.size() && (next = DecodeUtf8(utf8, at)).valid && next.cp == VARIATION_SELECTOR_16;)
-        at += next.length;
+    while (utf8.substr(at, VARIATION_SELECTOR_16.size()) == VARIATION_SELECTOR_16) at += VARIATION_SELECTOR_16.size();
     return at;
 }
 
