@@ -99,8 +99,8 @@ void ReserveForPart(std::string& out, const MultipartFrame& frame, size_t pos, c
 // The entity appended to out: rewritten when changed is set, else byte for byte as it came
 // (at the top level with the marker, once the message is to be marked). Every entity of the
 // tree is written once, straight into out, which grows at the rate seen so far.
-void AppendEntity(std::string& out, std::string_view source, std::string_view subject, bool topLevel, bool& changed,
-                  CarrierCode carrier, int depth, size_t tail) {
+void AppendEntity(std::string& out, std::string_view source, MessageHtml& shared, bool topLevel, bool& changed, int depth,
+                  size_t tail) {
     if (depth >= MAX_DEPTH) {
         AppendGrowing(out, source);
         return;
@@ -122,14 +122,14 @@ void AppendEntity(std::string& out, std::string_view source, std::string_view su
     const EntityKind kind = ClassifyEntity(lines);
     switch (kind.media) {
         case MediaKind::PlainText:
-            if (AppendConvertedTextEntity(out, kind, lines, split.body, subject, carrier, tail))
+            if (AppendConvertedTextEntity(out, kind, lines, split.body, shared, tail))
                 changed = true;
             else
                 appendUnconverted();
             return;
         case MediaKind::Html: {
             // Its header lines stay as they came (with the marker at the top level).
-            const std::optional<std::string> body = ConvertHtmlBody(kind, split.body, carrier);
+            const std::optional<std::string> body = ConvertHtmlBody(kind, split.body, shared.carrier);
             if (!body) break;
             changed = true;
             if (topLevel)
@@ -159,7 +159,7 @@ void AppendEntity(std::string& out, std::string_view source, std::string_view su
                 out.append(delimiter).append(part.delimiterEnd);
                 const size_t partStart = out.size();
                 bool partChanged = false;
-                AppendEntity(out, part.text, subject, false, partChanged, carrier, depth + 1, tail + closing);
+                AppendEntity(out, part.text, shared, false, partChanged, depth + 1, tail + closing);
                 found |= partChanged;
                 if (partChanged) {
                     seen.in += part.text.size();
@@ -207,7 +207,8 @@ std::string RewriteMessage(std::string_view source, std::string_view subject, bo
     // Each entity makes the room it needs as it is written: a text once it knows how long its
     // HTML is, a multipart body for itself and then at the rate of its texts.
     std::string out;
-    AppendEntity(out, source, subject, topLevel, changed, carrier, 0, 0);
+    MessageHtml shared{subject, carrier, {}, {}, {}, {}, {}, {}, {}};
+    AppendEntity(out, source, shared, topLevel, changed, 0, 0);
     return out;
 }
 

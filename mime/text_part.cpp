@@ -27,10 +27,13 @@ constexpr char SUBJECT_LABEL[] = "Subject:";
 constexpr char LINE_BREAK[] = "<BR>";
 constexpr char RULE[] = "----------------------------------------<BR>";
 
-// A fixed piece of the HTML part in ISO-2022-JP, as the host converts it.
-std::string ToIso2022Jp(const char* sjis) {
-    const char* jis = g_hostApi.BKA_ISO_2022_JP(sjis, SJIS_TO_ISO2022JP);
-    return jis ? jis : "";
+// A fixed piece of the HTML part in ISO-2022-JP, as the host converts it, once a message.
+const std::string& ToIso2022Jp(std::optional<std::string>& converted, const char* sjis) {
+    if (!converted) {
+        const char* jis = g_hostApi.BKA_ISO_2022_JP(sjis, SJIS_TO_ISO2022JP);
+        converted = jis ? jis : "";
+    }
+    return *converted;
 }
 
 // The plain part keeps the entity's own charset, so that its text stays readable.
@@ -51,43 +54,44 @@ void RemoveEncodingDeclarations(HeaderLines& lines) {
 // How the HTML part is written: the host's ISO-2022-JP, or UTF-8 for a UTF-8 text.
 enum class HtmlRoad { Iso2022Jp, Utf8 };
 
-// The Subject's HTML, and whether it holds a pictograph, on the road of the part.
-struct SubjectHtml {
-    std::string html;
-    bool found = false;
-};
-
-SubjectHtml RenderSubject(HtmlRoad road, std::string_view subject, CarrierCode carrier) {
-    SubjectHtml rendered;
-    rendered.html = road == HtmlRoad::Utf8 ? ConvertSubjectToUtf8Html(subject, rendered.found, carrier)
-                                           : ConvertTextToHtml(subject, rendered.found, carrier);
-    return rendered;
+// The Subject's HTML on the road of the part, once a message.
+const SubjectHtml& RenderSubject(HtmlRoad road, MessageHtml& shared) {
+    std::optional<SubjectHtml>& rendered = road == HtmlRoad::Utf8 ? shared.subjectUtf8 : shared.subjectIso2022Jp;
+    if (!rendered) {
+        rendered.emplace();
+        rendered->html = road == HtmlRoad::Utf8 ? ConvertSubjectToUtf8Html(shared.subject, rendered->found, shared.carrier)
+                                                : ConvertTextToHtml(shared.subject, rendered->found, shared.carrier);
+    }
+    return *rendered;
 }
 
 // The HTML part's text appended to out: the head, the Subject block when the Subject holds a
 // pictograph, the body and the tail.
-void AppendHtml(std::string& out, HtmlRoad road, const SubjectHtml& subject, std::string_view body, CarrierCode carrier) {
+void AppendHtml(std::string& out, HtmlRoad road, const SubjectHtml& subject, std::string_view body, MessageHtml& shared) {
     bool found = false;
     if (road == HtmlRoad::Utf8) {
         // UTF-8 throughout, without the host's converter.
         out.append(HTML_HEAD_UTF8);
         if (subject.found) out.append(SUBJECT_LABEL).append(subject.html).append(LINE_BREAK).append(RULE);
-        AppendUtf8AsHtml(out, body, carrier, found);
+        AppendUtf8AsHtml(out, body, shared.carrier, found);
         out.append(HTML_TAIL);
         return;
     }
     // Every piece through the host's converter, the client's own ISO-2022-JP.
-    out.append(ToIso2022Jp(HTML_HEAD));
+    out.append(ToIso2022Jp(shared.head, HTML_HEAD));
     if (subject.found)
-        out.append(ToIso2022Jp(SUBJECT_LABEL)).append(subject.html).append(ToIso2022Jp(LINE_BREAK)).append(ToIso2022Jp(RULE));
-    AppendTextAsHtml(out, body, found, carrier);
-    out.append(ToIso2022Jp(HTML_TAIL));
+        out.append(ToIso2022Jp(shared.subjectLabel, SUBJECT_LABEL))
+            .append(subject.html)
+            .append(ToIso2022Jp(shared.lineBreak, LINE_BREAK))
+            .append(ToIso2022Jp(shared.rule, RULE));
+    AppendTextAsHtml(out, body, found, shared.carrier);
+    out.append(ToIso2022Jp(shared.tail, HTML_TAIL));
 }
 
 // The two-part body appended to out, which may already hold the entity's header block; the
 // HTML is written straight into it.
 void AppendAlternativeBody(std::string& out, const SubjectHtml& subject, std::string_view body, std::string_view boundary,
-                           std::string_view plainCharset, HtmlRoad road, CarrierCode carrier) {
+                           std::string_view plainCharset, HtmlRoad road, MessageHtml& shared) {
     const bool eightBit = std::any_of(body.begin(), body.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
     out.append("--").append(boundary).append(CRLF);
     out.append("Content-Type: text/plain; charset=\"").append(plainCharset).append("\"").append(CRLF);
@@ -100,14 +104,14 @@ void AppendAlternativeBody(std::string& out, const SubjectHtml& subject, std::st
     out.append(CRLF);
     out.append("Content-Transfer-Encoding: ").append(road == HtmlRoad::Utf8 ? "8bit" : "7bit").append(CRLF);
     out.append(CRLF);
-    AppendHtml(out, road, subject, body, carrier);
+    AppendHtml(out, road, subject, body, shared);
     out.append("--").append(boundary).append("--").append(CRLF);
 }
 
 }  // namespace
 
 bool AppendConvertedTextEntity(std::string& out, const EntityKind& kind, const HeaderLines& lines, std::string_view body,
-                               std::string_view subject, CarrierCode carrier, size_t tail) {
+                               MessageHtml& shared, size_t tail) {
     if (kind.charset == TextCharset::Unread) return false;
     // A base64 or quoted-printable text is converted decoded; no multipart/alternative entity
     // may declare either encoding, so the entity's own declaration goes.
@@ -116,11 +120,11 @@ bool AppendConvertedTextEntity(std::string& out, const EntityKind& kind, const H
     if (!text) return false;
     // Most text holds no pictograph: that is found out without writing anything.
     const HtmlRoad road = kind.charset == TextCharset::Utf8 ? HtmlRoad::Utf8 : HtmlRoad::Iso2022Jp;
-    const SubjectHtml subjectHtml = RenderSubject(road, subject, carrier);
+    const SubjectHtml& subjectHtml = RenderSubject(road, shared);
     // The HTML is as long as the text at least; the Shift-JIS walk tells how much longer.
     size_t expectedHtml = text->size();
     if (!subjectHtml.found &&
-        !(road == HtmlRoad::Utf8 ? HoldsUtf8Pictograph(*text, carrier) : HoldsPictograph(*text, carrier, expectedHtml)))
+        !(road == HtmlRoad::Utf8 ? HoldsUtf8Pictograph(*text, shared.carrier) : HoldsPictograph(*text, shared.carrier, expectedHtml)))
         return false;
     // The header the entity gets when converted, so that its body is written right after it.
     const std::string boundary = MakeAlternativeBoundary();
@@ -135,6 +139,6 @@ bool AppendConvertedTextEntity(std::string& out, const EntityKind& kind, const H
     ReserveMore(out, headerSize + text->size() + expectedHtml + expectedHtml / 8 + subjectHtml.html.size() +
                          2 * boundary.size() + 1024 + tail);
     AppendHeaderLines(out, converted);
-    AppendAlternativeBody(out, subjectHtml, *text, boundary, PlainPartCharset(kind), road, carrier);
+    AppendAlternativeBody(out, subjectHtml, *text, boundary, PlainPartCharset(kind), road, shared);
     return true;
 }
