@@ -19,6 +19,9 @@ constexpr std::string_view CRLF = "\r\n";
 // Entities nested this deep in multipart entities are left as they are.
 constexpr int MAX_DEPTH = 64;
 
+// An alternative boundary of ours: these around a GUID's 32 hexadecimal digits.
+constexpr std::string_view BOUNDARY_HEAD = "--------_", BOUNDARY_TAIL = "_MULTIPART_ALTERNATIVE_";
+
 // When the platform has no GUID to give: random bits mixed with a count and the clock, so
 // that boundaries still differ.
 Guid FallbackGuid() {
@@ -221,16 +224,20 @@ std::string MakeAlternativeBoundary() {
                          static_cast<uint8_t>(guid.data2 >> 8),  static_cast<uint8_t>(guid.data2),
                          static_cast<uint8_t>(guid.data3 >> 8),  static_cast<uint8_t>(guid.data3)};
     std::memcpy(bytes + 8, guid.data4, 8);
-    std::string boundary = "--------_";
-    boundary.reserve(64);
-    for (const uint8_t byte : bytes) boundary.append({"0123456789abcdef"[byte >> 4], "0123456789abcdef"[byte & 15]});
-    return boundary.append("_MULTIPART_ALTERNATIVE_");
+    char boundary[BOUNDARY_HEAD.size() + 32 + BOUNDARY_TAIL.size()];
+    char* at = std::copy(BOUNDARY_HEAD.begin(), BOUNDARY_HEAD.end(), boundary);
+    for (const uint8_t byte : bytes) {
+        *at++ = "0123456789abcdef"[byte >> 4];
+        *at++ = "0123456789abcdef"[byte & 15];
+    }
+    std::copy(BOUNDARY_TAIL.begin(), BOUNDARY_TAIL.end(), at);
+    return std::string(boundary, sizeof boundary);
 }
 
 bool IsAlternativeBoundary(std::string_view boundary) {
-    constexpr std::string_view HEAD = "--------_", TAIL = "_MULTIPART_ALTERNATIVE_";
-    return boundary.size() == 64 && boundary.substr(0, HEAD.size()) == HEAD && boundary.substr(64 - TAIL.size()) == TAIL &&
-           boundary.substr(HEAD.size(), 32).find_first_not_of("0123456789abcdef") == std::string_view::npos;
+    return boundary.size() == 64 && boundary.substr(0, BOUNDARY_HEAD.size()) == BOUNDARY_HEAD &&
+           boundary.substr(64 - BOUNDARY_TAIL.size()) == BOUNDARY_TAIL &&
+           boundary.substr(BOUNDARY_HEAD.size(), 32).find_first_not_of("0123456789abcdef") == std::string_view::npos;
 }
 
 void SetHeader(HeaderLines& lines, std::string_view name, std::string_view line) {
