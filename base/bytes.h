@@ -67,6 +67,26 @@
 #endif
 }
 
+// Where the first byte of 0x80 or above stands in text at or after from, or the size: text
+// that is mostly ASCII is passed eight bytes at a time.
+[[nodiscard]] inline size_t FindNonAscii(std::string_view text, size_t from = 0) {
+    const size_t n = text.size();
+    size_t i = from;
+    for (; i + 8 <= n; i += 8) {
+        uint64_t bytes;
+        std::memcpy(&bytes, text.data() + i, sizeof bytes);
+        if (const uint64_t high = bytes & 0x8080808080808080ull) {
+#if defined(__GNUC__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+            return i + static_cast<size_t>(__builtin_ctzll(high)) / 8;
+#else
+            break;
+#endif
+        }
+    }
+    while (i < n && static_cast<unsigned char>(text[i]) < 0x80) ++i;
+    return i;
+}
+
 // Room in out for capacity bytes, exactly: std::string's reserve and append may double a
 // large buffer that only needs a little more.
 inline void ReserveExactly(std::string& out, size_t capacity) {

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "base/bytes.h"
 #include "base/sjis.h"
 
 namespace {
@@ -104,24 +105,6 @@ void SwitchTo(Writer& out, Charset& current, Charset wanted) {
 
 bool IsKana(unsigned char ch) { return ch >= 0xA1 && ch <= 0xDF; }
 
-// Where the first byte of 0x80 or above stands at or after i, or n: HTML is mostly ASCII,
-// passed eight bytes at a time.
-size_t SkipAscii(const unsigned char* s, size_t i, size_t n) {
-    for (; i + 8 <= n; i += 8) {
-        uint64_t bytes;
-        std::memcpy(&bytes, s + i, sizeof bytes);
-        if (const uint64_t high = bytes & 0x8080808080808080ull) {
-#if defined(__GNUC__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-            return i + static_cast<size_t>(__builtin_ctzll(high)) / 8;
-#else
-            break;
-#endif
-        }
-    }
-    while (i < n && s[i] < 0x80) ++i;
-    return i;
-}
-
 }  // namespace
 
 // No escape, pair or katakana byte grows, so the Shift-JIS text is never longer.
@@ -196,7 +179,7 @@ std::string EncodeIso2022Jp(std::string_view sjis, std::string reuse) {
         } else {
             // Single bytes, and two-byte characters without a 7-bit form (Docomo's and
             // Softbank's pictographs among them), pass as they are.
-            while ((end = SkipAscii(s, end, n)) < n) {
+            while ((end = FindNonAscii(sjis, end)) < n) {
                 if (IsKana(s[end])) {
                     break;
                 } else if (IsSjisLeadByte(s[end]) && end + 1 < n && IsSjisTrailByte(s[end + 1])) {

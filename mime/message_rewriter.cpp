@@ -63,12 +63,9 @@ std::string GetPartType(std::string_view part) {
     return std::string(GetMediaType(GetHeaderValue(SplitHeaderLines(SplitHeaderAndBody(part).header), "Content-Type")));
 }
 
-// A part that may come out larger than it went in at the rate of the texts: a text. A
-// multipart entity reckons with its own texts when it is written.
-bool MayGrow(std::string_view part) {
-    const std::string media = GetPartType(part);
-    return media.empty() || StartsWithIgnoringCase(media, "text/");
-}
+// A part of this media type may come out larger than it went in at the rate of the texts: a
+// text. A multipart entity reckons with its own texts when it is written.
+bool MayGrow(std::string_view media) { return media.empty() || StartsWithIgnoringCase(media, "text/"); }
 
 // The text parts of a multipart body converted so far: their bytes in and out.
 struct GrowthSeen {
@@ -85,7 +82,10 @@ void ReserveForPart(std::string& out, const MultipartFrame& frame, size_t pos, c
     // A first part that is a text or holds one (as the body of a mail mostly is) makes its own
     // room and tells the rate: room for all the rest guessed before it would be held beside the
     // room made at the true rate.
-    if (pos == 0 && (MayGrow(part.text) || StartsWithIgnoringCase(GetPartType(part.text), "multipart/"))) return;
+    if (pos == 0) {
+        const std::string media = GetPartType(part.text);
+        if (MayGrow(media) || StartsWithIgnoringCase(media, "multipart/")) return;
+    }
     const double rate = seen.in == 0 ? 1.0 : std::max(1.0, static_cast<double>(seen.out) / static_cast<double>(seen.in) * 1.125);
     const size_t room = out.capacity() - out.size();
     if (room >= opening.size() + part.delimiterEnd.size() + static_cast<size_t>(static_cast<double>(part.text.size()) * rate))
@@ -94,7 +94,7 @@ void ReserveForPart(std::string& out, const MultipartFrame& frame, size_t pos, c
     for (size_t at = pos; at != std::string_view::npos;) {
         const BodyPart ahead = NextPart(frame.parts, opening, at);
         expected += static_cast<double>(opening.size() + ahead.delimiterEnd.size()) +
-                    static_cast<double>(ahead.text.size()) * (rate > 1.0 && MayGrow(ahead.text) ? rate : 1.0);
+                    static_cast<double>(ahead.text.size()) * (rate > 1.0 && MayGrow(GetPartType(ahead.text)) ? rate : 1.0);
     }
     if (room < static_cast<size_t>(expected)) ReserveMore(out, static_cast<size_t>(expected));
 }
@@ -250,9 +250,9 @@ void SetHeader(HeaderLines& lines, std::string_view name, std::string_view line)
 }
 
 void AppendHeaderLines(std::string& out, const HeaderLines& lines) {
-    size_t size = out.size() + CRLF.size();
+    size_t size = CRLF.size();
     for (const std::string_view line : lines) size += line.size() + CRLF.size();
-    ReserveMore(out, size - out.size());
+    ReserveMore(out, size);
     for (const std::string_view line : lines) out.append(line).append(CRLF);
     out.append(CRLF);
 }

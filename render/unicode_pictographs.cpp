@@ -45,12 +45,6 @@ size_t MatchUnicodePictograph(std::string_view utf8, size_t i, const UnicodePict
     for (; blockEnd != end && blockEnd->sequence[0] == first.cp; ++blockEnd) longest = std::max<size_t>(longest, blockEnd->length);
     if (block == blockEnd) return 0;
 
-    // Most pictographs are one code point of a block of one.
-    if (longest == 1 && blockEnd - block == 1) {
-        if (!HasImages(*block, map)) return 0;
-        for (size_t k = 0; k < block->count; ++k) tags.append(*map.Find(block->sjis[k]));
-        return SkipSelectors(utf8, i + first.length) - i;
-    }
     // The code points of the text from i on, as many as the longest entry needs, and where
     // each ends with the selectors after it.
     char32_t sequence[MAX_SEQUENCE] = {first.cp};
