@@ -9,18 +9,11 @@
 #include <fstream>
 #include <functional>
 #include <iostream>
-#include <iterator>
-#include <map>
-#include <optional>
-#include <random>
-#include <set>
 #include <string>
-#include <vector>
 
 #include "cli/mbox.h"
 
 namespace {
-
 
 void Count(Tally& tally, const Outcome& outcome) {
     ++tally.messages;
@@ -29,7 +22,6 @@ void Count(Tally& tally, const Outcome& outcome) {
     else if (outcome.leftAlone.empty()) ++tally.marked;
     else ++tally.leftAlone[outcome.leftAlone];
 }
-
 
 double SecondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -92,11 +84,8 @@ void ConvertMbox(const fs::path& path, const fs::path& target, bool named, const
         if (outcome.leftAlone.empty()) {
             std::string converted = QuoteMboxLines(outcome.message);
             // The blank line before the next "From " line stays.
-            const std::string_view lineEnd = message.find("\r\n") != std::string_view::npos ? "\r\n" : "\n";
-            const std::string blank = std::string(lineEnd) + std::string(lineEnd);
-            if (message.size() >= blank.size() && message.substr(message.size() - blank.size()) == blank &&
-                std::string_view(converted).substr(converted.size() - std::min(converted.size(), blank.size())) != blank)
-                converted += lineEnd;
+            const std::string_view lineEnd = LineEndOf(message);
+            if (EndsWithBlankLine(message, lineEnd) && !EndsWithBlankLine(converted, lineEnd)) converted += lineEnd;
             UpdateContentLength(converted);
             changed |= converted != message;
             write(converted);
@@ -159,7 +148,6 @@ void ConvertFile(const fs::path& path, const fs::path& target, bool named, const
     if (named || options.verbose) std::cerr << shown << ": " << outcome.said << "\n";
 }
 
-// A Maildir's tmp/ holds messages still being delivered: never touched.
 namespace {
 
 // A Maildir's tmp/ holds messages still being delivered: never touched.

@@ -88,7 +88,7 @@ constexpr char PAGE_STYLE[] =
 // One message's page, written to dir/messages/, and its line of the index.
 ExportedMessage ExportMessage(const std::string& message, size_t number, const fs::path& dir, std::set<std::string>& used) {
     const Outcome outcome = ConvertMessage(message, true);
-    const std::string converted = outcome.message.find("\r\n") == std::string::npos ? ReplaceAll(outcome.message, "\n", "\r\n") : outcome.message;
+    const std::string converted = WithCrLfLines(outcome.message);
     TheMailHost().SetCurrentMessage(converted);
     char from[1024], subject[4096], date[256];
     TheMailHost().GetSpecifiedHeader("From", from, sizeof from - 1);

@@ -81,16 +81,26 @@ std::string QuoteMboxLines(std::string_view message) {
     });
 }
 
+std::string_view LineEndOf(std::string_view message) {
+    return message.find("\r\n") != std::string_view::npos ? "\r\n" : "\n";
+}
+
+bool EndsWithBlankLine(std::string_view message, std::string_view lineEnd) {
+    if (message.size() < 2 * lineEnd.size()) return false;
+    const std::string_view end = message.substr(message.size() - 2 * lineEnd.size());
+    return end.substr(0, lineEnd.size()) == lineEnd && end.substr(lineEnd.size()) == lineEnd;
+}
+
 void UpdateContentLength(std::string& message) {
     const std::string_view text = message;
-    const std::string_view lineEnd = text.find("\r\n") != std::string_view::npos ? "\r\n" : "\n";
+    const std::string_view lineEnd = LineEndOf(text);
     const std::string blank = std::string(lineEnd) + std::string(lineEnd);
     const size_t headerEnd = text.find(blank);
     if (headerEnd == std::string_view::npos) return;
     const size_t bodyStart = headerEnd + blank.size();
     size_t bodyEnd = text.size();
     // The blank line that ends the message before the next "From " line is not the body's.
-    if (bodyEnd >= bodyStart + blank.size() && text.substr(bodyEnd - blank.size()) == blank) bodyEnd -= lineEnd.size();
+    if (bodyEnd >= bodyStart + blank.size() && EndsWithBlankLine(text, lineEnd)) bodyEnd -= lineEnd.size();
     const std::string length = std::to_string(bodyEnd - bodyStart);
     for (size_t at = 0; at <= headerEnd;) {
         const size_t end = text.find(lineEnd, at);

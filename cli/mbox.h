@@ -21,6 +21,11 @@ bool ForEachMboxMessage(std::istream& in, const std::function<void(std::string_v
 [[nodiscard]] std::string UnquoteMboxLines(std::string_view message);
 [[nodiscard]] std::string QuoteMboxLines(std::string_view message);
 
+// The line end a message uses (CR LF when it has one, else LF), and whether the message ends
+// in a blank line, the one an mbox puts before the next "From " line.
+[[nodiscard]] std::string_view LineEndOf(std::string_view message);
+[[nodiscard]] bool EndsWithBlankLine(std::string_view message, std::string_view lineEnd);
+
 // A Content-Length header of the message, if it has one, set to the length of its body: the
 // bytes after the blank line that ends the header block, without the blank line that ends
 // the message before the next "From " line.

@@ -7,15 +7,11 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <iostream>
 #include <iterator>
-#include <map>
 #include <optional>
 #include <random>
-#include <set>
 #include <string>
-#include <vector>
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -122,6 +118,10 @@ std::string ReplaceAll(std::string_view text, std::string_view from, std::string
     return out.append(text.substr(pos));
 }
 
+std::string WithCrLfLines(const std::string& message) {
+    return message.find("\r\n") == std::string::npos ? ReplaceAll(message, "\n", "\r\n") : message;
+}
+
 namespace {
 
 constexpr std::string_view IMAGE_TAG = "<img src=\"";
@@ -169,8 +169,8 @@ Outcome ConvertMessage(const std::string& file, bool force) {
     // The host hands the plug-in NUL-terminated text: what follows a NUL would be lost.
     if (file.find('\0') != std::string::npos) return Unchanged(file, "holds a NUL byte, left as it is");
     // A client keeps its messages with CR LF; a file of LF-only lines goes back the same way.
-    const bool lfOnly = file.find("\r\n") == std::string::npos && file.find('\n') != std::string::npos;
-    const std::string source = lfOnly ? ReplaceAll(file, "\n", "\r\n") : file;
+    const std::string source = WithCrLfLines(file);
+    const bool lfOnly = source.size() != file.size();
     TheMailHost().SetCurrentMessage(source);
     if (!force && !IsConvertible()) {
         const bool marked = FindHeaderField(source, MARKER_HEADER) == "true";
@@ -204,7 +204,7 @@ Outcome ConvertMessage(const std::string& file, bool force) {
 // The HTML part the conversion made (the second part of the first alternative of the
 // plug-in's own), as a page of its own in the charset the part declares.
 std::string PreviewPage(const std::string& message) {
-    const std::string converted = message.find("\r\n") == std::string::npos ? ReplaceAll(message, "\n", "\r\n") : message;
+    const std::string converted = WithCrLfLines(message);
     constexpr std::string_view TYPE = "Content-Type: multipart/alternative; boundary=\"";
     for (size_t at = converted.find(TYPE); at != std::string::npos; at = converted.find(TYPE, at + 1)) {
         const std::string boundary = converted.substr(at + TYPE.size(), 64);

@@ -46,6 +46,8 @@ struct Outcome {
 // The HTML part the conversion made, as a page of its own, or empty.
 [[nodiscard]] std::string PreviewPage(const std::string& message);
 [[nodiscard]] std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to);
+// The message with CR LF line ends, as a mail client keeps it: a file of LF-only lines gets them.
+[[nodiscard]] std::string WithCrLfLines(const std::string& message);
 
 // A file whole ('-': standard input), or its first bytes.
 [[nodiscard]] std::string ReadInput(const std::string& path);
