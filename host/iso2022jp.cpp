@@ -17,16 +17,6 @@ enum class Charset { Ascii, Jis0208, Kana };
 
 constexpr unsigned char ESC = 0x1B;
 
-bool IsJisByte(unsigned char ch) { return ch >= 0x21 && ch <= 0x7E; }
-
-// JIS row (0x21-0x7E) to Shift-JIS lead byte. Rows 0x75-0x7C are empty in JIS X 0208;
-// AU's phones put their pictographs there and mean lead bytes 0xF6-0xF7 and 0xF3-0xF4.
-unsigned char SjisLeadOfRow(unsigned char row) {
-    if (row >= 0x75 && row <= 0x78) return static_cast<unsigned char>(0xF6 + (row - 0x75) / 2);
-    if (row >= 0x79 && row <= 0x7C) return static_cast<unsigned char>(0xF3 + (row - 0x79) / 2);
-    return static_cast<unsigned char>(((row + 1) >> 1) + (row <= 0x5E ? 0x70 : 0xB0));
-}
-
 // The first of the two JIS rows a Shift-JIS lead byte stands for; 0 when the lead byte has
 // no 7-bit form (0xEB-0xEE, 0xF0-0xF2, 0xF5, 0xF8-0xFC).
 constexpr unsigned char FirstRowOfSjisLead(unsigned char lead) {
@@ -39,8 +29,9 @@ constexpr unsigned char FirstRowOfSjisLead(unsigned char lead) {
 }
 
 char* PutSjisOfJis(char* out, unsigned char row, unsigned char cell) {
-    out[0] = static_cast<char>(SjisLeadOfRow(row));
-    out[1] = static_cast<char>(row & 1 ? cell + (cell >= 0x60 ? 0x20 : 0x1F) : cell + 0x7E);
+    const uint16_t code = SjisOfJis(row, cell);
+    out[0] = static_cast<char>(code >> 8);
+    out[1] = static_cast<char>(code & 0xFF);
     return out + 2;
 }
 
@@ -124,12 +115,12 @@ std::string DecodeIso2022Jp(std::string_view jis, std::string reuse) {
             out.Put(jis.substr(i, end - i));
             i = end;
         } else if (ch == ESC) {
-            const std::string_view seq = jis.substr(i, 3);
-            if (seq == "\x1B$@" || seq == "\x1B$B") {
+            const JisSet set = JisSetOfEscape(jis.substr(i));
+            if (set == JisSet::TwoByte) {
                 charset = Charset::Jis0208;
-            } else if (seq == "\x1B(B" || seq == "\x1B(J") {
+            } else if (set == JisSet::Ascii) {
                 charset = Charset::Ascii;
-            } else if (seq == "\x1B(I") {
+            } else if (set == JisSet::Kana) {
                 charset = Charset::Kana;
             } else {
                 const size_t len = EscapeLength(jis.substr(i));

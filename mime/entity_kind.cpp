@@ -34,11 +34,19 @@ EntityKind ClassifyEntity(const HeaderLines& lines) {
     if (IsPlainTextType(contentType)) kind.media = MediaKind::PlainText;
     else if (IsHtmlType(contentType)) kind.media = MediaKind::Html;
     else if (GetMultipartBoundary(contentType, kind.boundary)) kind.media = MediaKind::Multipart;
-    if (kind.media == MediaKind::PlainText || kind.media == MediaKind::Html) {
-        kind.encoding = ClassifyTransferEncoding(GetHeaderValue(lines, "Content-Transfer-Encoding"));
-        kind.charsetName = GetTypeParameter(contentType, "charset");
-        kind.charset = ClassifyCharset(kind.charsetName);
-        if (kind.charset == TextCharset::Unread) kind.charsetName.clear();
+    if (kind.media != MediaKind::PlainText && kind.media != MediaKind::Html) return kind;
+    if (EqualsIgnoringCase(GetMediaType(GetHeaderValue(lines, "Content-Disposition")), "attachment")) {
+        kind.media = MediaKind::Other;
+        return kind;
+    }
+    kind.encoding = ClassifyTransferEncoding(GetHeaderValue(lines, "Content-Transfer-Encoding"));
+    kind.charsetName = GetTypeParameter(contentType, "charset");
+    kind.charset = ClassifyCharset(kind.charsetName);
+    if (kind.charset == TextCharset::Unread) kind.charsetName.clear();
+    if (kind.media == MediaKind::PlainText) {
+        kind.parameters = GetOtherTypeParameters(contentType, "charset");
+        kind.flowed = EqualsIgnoringCase(GetTypeParameter(contentType, "format"), "flowed");
+        kind.delSp = EqualsIgnoringCase(GetTypeParameter(contentType, "delsp"), "yes");
     }
     return kind;
 }

@@ -1,5 +1,6 @@
-// What an entity is, read once from its header lines: the media type, the transfer encoding
-// and the character set. The rewrite picks the converter for an entity by this alone.
+// What an entity is, read once from its header lines: the media type, the transfer encoding,
+// the character set and the form of its lines. The rewrite picks the converter for an entity
+// by this alone.
 #pragma once
 
 #include <string>
@@ -7,6 +8,8 @@
 #include "mime/mime_reader.h"
 #include "mime/transfer_encoding.h"
 
+// A text that is an attachment (Content-Disposition: attachment) is a file, not text to
+// convert: it is Other.
 enum class MediaKind { Other, PlainText, Html, Multipart };
 
 // The character sets whose text the conversion can read. Unread: a charset parameter naming
@@ -20,6 +23,11 @@ struct EntityKind {
     TextCharset charset = TextCharset::Unstated;
     std::string charsetName;  // as the sender wrote it, when it is read
     std::string boundary;     // of a multipart entity
+    // A plain text's other Content-Type parameters, each as "; " and the parameter as written.
+    std::string parameters;
+    // A plain text of format=flowed (RFC 3676): its soft line breaks join lines.
+    bool flowed = false;
+    bool delSp = false;  // delsp=yes: the space before a soft line break is no part of the text
 };
 
 [[nodiscard]] EntityKind ClassifyEntity(const HeaderLines& lines);

@@ -112,6 +112,24 @@ std::string GetTypeParameter(std::string_view contentType, std::string_view name
     return {};
 }
 
+std::string GetOtherTypeParameters(std::string_view contentType, std::string_view name) {
+    std::string others;
+    bool quoted = false;
+    size_t start = std::string_view::npos;  // of the parameter being read
+    for (size_t i = 0; i <= contentType.size(); ++i) {
+        const bool ends = i == contentType.size() || (!quoted && contentType[i] == ';');
+        if (i < contentType.size() && contentType[i] == '"') quoted = !quoted;
+        if (!ends) continue;
+        if (start != std::string_view::npos) {
+            const std::string_view param = Trim(contentType.substr(start, i - start), " \t");
+            const std::string_view paramName = Trim(param.substr(0, param.find_first_of("=*")), " \t");
+            if (!param.empty() && !EqualsIgnoringCase(paramName, name)) others.append("; ").append(param);
+        }
+        start = i + 1;
+    }
+    return others;
+}
+
 MultipartFrame FrameMultipartBody(std::string_view body, std::string_view opening) {
     MultipartFrame frame;
     const size_t close = FindBytes(body, std::string(opening) + "--");

@@ -4,6 +4,7 @@
 
 #include "base/bytes.h"
 #include "mime/message_rewriter.h"
+#include "mime/text_lines.h"
 #include "render/text_to_html.h"
 #include "render/utf8_to_html.h"
 #include "shell/host_api.h"
@@ -88,13 +89,24 @@ void AppendHtml(std::string& out, HtmlRoad road, const SubjectHtml& subject, std
     out.append(ToIso2022Jp(shared.tail, HTML_TAIL));
 }
 
-// The two-part body appended to out, which may already hold the entity's header block; the
-// HTML is written straight into it.
-void AppendAlternativeBody(std::string& out, const SubjectHtml& subject, std::string_view body, std::string_view boundary,
-                           std::string_view plainCharset, HtmlRoad road, MessageHtml& shared) {
+// What the HTML shows of a text: a decoded text's LF-only lines end as CR LF lines do, and the
+// soft line breaks of a flowed one are joined.
+std::string_view TextForHtml(const EntityKind& kind, std::string_view text, std::string& storage) {
+    if (kind.flowed) return storage = UnflowText(text, kind.delSp);
+    if (kind.encoding != TransferEncoding::Identity && text.find('\n') != std::string_view::npos)
+        return storage = WithCrLfLineEnds(text);
+    return text;
+}
+
+// The two-part body appended to out, which may already hold the entity's header block: the
+// plain part is the text with the entity's own Content-Type parameters, the HTML part shows
+// htmlText and is written straight into out.
+void AppendAlternativeBody(std::string& out, const SubjectHtml& subject, std::string_view body, std::string_view htmlText,
+                           std::string_view boundary, const EntityKind& kind, HtmlRoad road, MessageHtml& shared) {
     const bool eightBit = std::any_of(body.begin(), body.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
     out.append("--").append(boundary).append(CRLF);
-    out.append("Content-Type: text/plain; charset=\"").append(plainCharset).append("\"").append(CRLF);
+    out.append("Content-Type: text/plain; charset=\"").append(PlainPartCharset(kind)).append("\"").append(kind.parameters);
+    out.append(CRLF);
     out.append("Content-Transfer-Encoding: ").append(eightBit ? "8bit" : "7bit").append(CRLF);
     out.append(CRLF);
     out.append(body);
@@ -104,7 +116,7 @@ void AppendAlternativeBody(std::string& out, const SubjectHtml& subject, std::st
     out.append(CRLF);
     out.append("Content-Transfer-Encoding: ").append(road == HtmlRoad::Utf8 ? "8bit" : "7bit").append(CRLF);
     out.append(CRLF);
-    AppendHtml(out, road, subject, body, shared);
+    AppendHtml(out, road, subject, htmlText, shared);
     out.append("--").append(boundary).append("--").append(CRLF);
 }
 
@@ -121,10 +133,12 @@ bool AppendConvertedTextEntity(std::string& out, const EntityKind& kind, const H
     // Most text holds no pictograph: that is found out without writing anything.
     const HtmlRoad road = kind.charset == TextCharset::Utf8 ? HtmlRoad::Utf8 : HtmlRoad::Iso2022Jp;
     const SubjectHtml& subjectHtml = RenderSubject(road, shared);
+    std::string htmlStorage;
+    const std::string_view htmlText = TextForHtml(kind, *text, htmlStorage);
     // The HTML is as long as the text at least; the Shift-JIS walk tells how much longer.
-    size_t expectedHtml = text->size();
-    if (!subjectHtml.found &&
-        !(road == HtmlRoad::Utf8 ? HoldsUtf8Pictograph(*text, shared.carrier) : HoldsPictograph(*text, shared.carrier, expectedHtml)))
+    size_t expectedHtml = htmlText.size();
+    if (!subjectHtml.found && !(road == HtmlRoad::Utf8 ? HoldsUtf8Pictograph(htmlText, shared.carrier)
+                                                       : HoldsPictograph(htmlText, shared.carrier, expectedHtml)))
         return false;
     // The header the entity gets when converted, so that its body is written right after it.
     const std::string boundary = MakeAlternativeBoundary();
@@ -136,9 +150,9 @@ bool AppendConvertedTextEntity(std::string& out, const EntityKind& kind, const H
     // sequences included), and what follows it; an HTML larger than expected grows out as it comes.
     size_t headerSize = 2;
     for (const std::string_view line : converted) headerSize += line.size() + 2;
-    ReserveMore(out, headerSize + text->size() + expectedHtml + expectedHtml / 8 + subjectHtml.html.size() +
+    ReserveMore(out, headerSize + text->size() + kind.parameters.size() + expectedHtml + expectedHtml / 8 + subjectHtml.html.size() +
                          2 * boundary.size() + 1024 + tail);
     AppendHeaderLines(out, converted);
-    AppendAlternativeBody(out, subjectHtml, *text, boundary, PlainPartCharset(kind), road, shared);
+    AppendAlternativeBody(out, subjectHtml, *text, htmlText, boundary, kind, road, shared);
     return true;
 }

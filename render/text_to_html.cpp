@@ -108,39 +108,6 @@ std::string RenderSjisAsHtml(std::string_view sjis, const PictographMap& map, bo
     return out;
 }
 
-
-std::string ReplaceHtmlPictographs(std::string_view sjis, const PictographMap& map, bool& found) {
-    const auto* const s = reinterpret_cast<const unsigned char*>(sjis.data());
-    const size_t n = sjis.size();
-    std::string out;
-    size_t run = 0;  // the bytes from here on are still to be copied unchanged
-    size_t i = 0;    // always the start of a character
-    while (i < n) {
-        const std::string* tag = i + 1 < n ? map.Find(static_cast<uint16_t>(s[i] << 8 | s[i + 1])) : nullptr;
-        if (tag) {
-            if (out.empty()) out.reserve(n + n / 8);
-            out.append(sjis.substr(run, i - run)).append(*tag);
-            found = true;
-            run = i += 2;
-        } else if (s[i] == '<') {
-            // No second byte of a character is '>' (0x3E), so the next one ends the markup.
-            const size_t end = sjis.find('>', i + 1);
-            i = end == std::string_view::npos ? n : end + 1;
-        } else {
-            i += IsSjisLeadByte(s[i]) && i + 1 < n && IsSjisTrailByte(s[i + 1]) ? 2 : 1;
-        }
-    }
-    return out.append(sjis.substr(run));
-}
-
-std::string ConvertHtmlPictographs(std::string_view html, bool& found, CarrierCode carrier) {
-    const std::string source(html);
-    const char* sjis = g_hostApi.BKA_ISO_2022_JP(source.c_str(), ISO2022JP_TO_SJIS);
-    const std::string replaced = ReplaceHtmlPictographs(sjis ? sjis : "", SelectPictographMap(carrier), found);
-    const char* jis = g_hostApi.BKA_ISO_2022_JP(replaced.c_str(), SJIS_TO_ISO2022JP);
-    return jis ? jis : "";
-}
-
 namespace {
 
 // Where the piece from pos ends: after the first CR LF at least PIECE bytes on at which the

@@ -35,11 +35,3 @@
 [[nodiscard]] bool HoldsPictograph(std::string_view text, CarrierCode carrier, size_t& expectedHtml);
 // The same, appended to out.
 void AppendTextAsHtml(std::string& out, std::string_view text, bool& found, CarrierCode carrier);
-
-// An HTML text in Shift-JIS with every pictograph code of the map that stands outside markup
-// (never between a '<' and the next '>') replaced by its tag, codes found as the walk above
-// finds them; nothing is escaped and line breaks stay. Sets found; never clears it.
-[[nodiscard]] std::string ReplaceHtmlPictographs(std::string_view sjis, const PictographMap& map, bool& found);
-
-// The same for an HTML text in ISO-2022-JP, converted to Shift-JIS and back by the host.
-[[nodiscard]] std::string ConvertHtmlPictographs(std::string_view html, bool& found, CarrierCode carrier);

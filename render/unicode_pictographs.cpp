@@ -6,8 +6,17 @@
 
 namespace {
 
-constexpr std::string_view VARIATION_SELECTOR_16 = "\xEF\xB8\x8F";  // U+FE0F
+constexpr std::string_view VARIATION_SELECTOR_16 = "\xEF\xB8\x8F";  // U+FE0F, emoji presentation
+constexpr std::string_view VARIATION_SELECTOR_15 = "\xEF\xB8\x8E";  // U+FE0E, text presentation
+constexpr std::string_view ZERO_WIDTH_JOINER = "\xE2\x80\x8D";      // U+200D
+constexpr char32_t ZWJ = 0x200D;
 constexpr size_t MAX_SEQUENCE = 4;
+
+// U+1F3FB-1F3FF, which give the emoji before them a skin tone.
+bool IsSkinToneModifier(char32_t cp) { return cp >= 0x1F3FB && cp <= 0x1F3FF; }
+
+// U+E0020-E007F, which follow a flag to name a region.
+bool IsTagCharacter(char32_t cp) { return cp >= 0xE0020 && cp <= 0xE007F; }
 
 // The bytes from at on that are U+FE0F, taken with the code point before them.
 size_t SkipSelectors(std::string_view utf8, size_t at) {
@@ -36,6 +45,8 @@ const UnicodePictographTable& SelectUnicodePictographs(CarrierCode carrier) {
 size_t MatchUnicodePictograph(std::string_view utf8, size_t i, const UnicodePictographTable& table,
                               const PictographMap& map, std::string& tags) {
     if (!table.MayStartAt(utf8, i)) return 0;
+    if (i >= ZERO_WIDTH_JOINER.size() && utf8.substr(i - ZERO_WIDTH_JOINER.size(), ZERO_WIDTH_JOINER.size()) == ZERO_WIDTH_JOINER)
+        return 0;
     const Utf8Char first = DecodeUtf8(utf8, i);
     if (!first.valid) return 0;
     const UnicodePictograph* const end = table.entries + table.size;
@@ -57,14 +68,26 @@ size_t MatchUnicodePictograph(std::string_view utf8, size_t i, const UnicodePict
         ends[length] = SkipSelectors(utf8, ends[length - 1] + c.length);
         ++length;
     }
-    // The longest entry of the block that the text holds and that has its images.
+    // The longest entry of the block that the text holds and that has its images; a lone
+    // character only when it is to be shown as emoji.
+    const std::string_view selector = utf8.substr(i + first.length, VARIATION_SELECTOR_16.size());
+    const bool asEmoji = selector == VARIATION_SELECTOR_16, asText = selector == VARIATION_SELECTOR_15;
     const UnicodePictograph* best = nullptr;
     for (const UnicodePictograph* e = block; e != blockEnd; ++e) {
+        if (e->length == 1 && (asText || (e->textStyle && !asEmoji))) continue;
         if (e->length <= length && (!best || e->length > best->length) &&
             std::equal(e->sequence, e->sequence + e->length, sequence) && HasImages(*e, map))
             best = e;
     }
     if (!best) return 0;
+    size_t stop = ends[best->length - 1];
+    const auto next = [&utf8](size_t at) { return at < utf8.size() ? DecodeUtf8(utf8, at) : Utf8Char{0, 0, false}; };
+    Utf8Char after = next(stop);
+    if (after.valid && IsSkinToneModifier(after.cp)) {
+        stop += after.length;
+        after = next(stop);
+    }
+    if (after.valid && (after.cp == ZWJ || IsTagCharacter(after.cp))) return 0;
     for (size_t k = 0; k < best->count; ++k) tags.append(*map.Find(best->sjis[k]));
-    return ends[best->length - 1] - i;
+    return stop - i;
 }

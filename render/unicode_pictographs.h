@@ -16,6 +16,9 @@ struct UnicodePictograph {
     uint8_t length;
     uint16_t sjis[3];  // the Shift-JIS codes shown for it, in order
     uint8_t count;
+    // A lone character whose default presentation is text (©, ™, ☎): a pictograph only
+    // when U+FE0F follows it.
+    bool textStyle;
 };
 
 // Entries sorted by sequence.
@@ -65,6 +68,9 @@ extern const UnicodePictographTable UNICODE_PICTOGRAPHS[3];
 
 // The longest pictograph of the table that starts at byte i of the UTF-8 text and whose every
 // code has an image in map: appends the images' tags to tags and returns the bytes it takes
-// (U+FE0F selectors between and after its code points included), or 0.
+// (U+FE0F selectors between and after its code points included, and a skin-tone modifier
+// after it, which the image cannot show), or 0. A lone character followed by U+FE0E, or by
+// nothing for one shown as text by default, is text; so is an emoji of a ZWJ or tag sequence
+// (a family, a flag of a region), of which no carrier has an image: all of it stays text.
 [[nodiscard]] size_t MatchUnicodePictograph(std::string_view utf8, size_t i, const UnicodePictographTable& table,
                                             const PictographMap& map, std::string& tags);

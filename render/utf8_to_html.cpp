@@ -90,23 +90,6 @@ std::string RenderUtf8AsHtml(std::string_view utf8, CarrierCode carrier, bool& f
     return out;
 }
 
-std::string ReplaceUtf8HtmlPictographs(std::string_view utf8, CarrierCode carrier, bool& found) {
-    const PictographMap& map = SelectPictographMap(carrier);
-    const UnicodePictographTable& table = SelectUnicodePictographs(carrier);
-    std::string out;
-    Writer w(utf8, out);
-    for (size_t i = 0; i < utf8.size();) {
-        if (utf8[i] == '<') {
-            const size_t end = utf8.find('>', i + 1);
-            i = end == std::string_view::npos ? utf8.size() : end + 1;
-        } else if (!w.ReplacePictograph(i, table, map, found)) {
-            i += static_cast<unsigned char>(utf8[i]) < 0x80 ? 1 : DecodeUtf8(utf8, i).length;
-        }
-    }
-    w.Finish();
-    return out;
-}
-
 std::string ConvertSubjectToUtf8Html(std::string_view subject, bool& found, CarrierCode carrier) {
     if (subject.find('\x1B') == std::string_view::npos && IsValidUtf8(subject))
         return RenderUtf8AsHtml(subject, carrier, found);

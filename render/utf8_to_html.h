@@ -16,10 +16,6 @@
 // The same, appended to out.
 void AppendUtf8AsHtml(std::string& out, std::string_view utf8, CarrierCode carrier, bool& found);
 
-// An HTML text in UTF-8 with the carrier's pictographs outside markup replaced by their tags;
-// every other byte stays as it is.
-[[nodiscard]] std::string ReplaceUtf8HtmlPictographs(std::string_view utf8, CarrierCode carrier, bool& found);
-
 // The Subject as the host hands it over, for a UTF-8 HTML part: valid UTF-8 is walked as
 // UTF-8; otherwise (or when it holds an escape) it is the client's own ISO-2022-JP or
 // Shift-JIS text, walked as Shift-JIS and then converted to UTF-8.

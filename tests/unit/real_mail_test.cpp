@@ -93,8 +93,9 @@ TEST_F(RealMail, DecoratedMailGetsImagesInItsHtmlPartToo) {
     bool changed = false;
     const std::string out = RewriteMessage(source, "", true, changed, CARRIER_AU);
     ASSERT_TRUE(changed);
+    // Every byte of the sender's stays; the tag leaves the two-byte set for itself.
     const std::string expectedHtml = "<HTML><BODY><FONT color=\"#0000FF\" title=\"\x1B$BuA\x1B(B\">\x1B$B%F%9%H\x1B(B" +
-                                     AU_SUN + "</FONT></BODY></HTML>\r\n";
+                                     AU_SUN + "\x1B(B</FONT></BODY></HTML>\r\n";
     const std::string expectedPart = "Content-Type: text/html; charset=\"iso-2022-jp\"\r\n"
                                      "Content-Transfer-Encoding: quoted-printable\r\n\r\n" +
                                      EncodeQuotedPrintable(expectedHtml);
@@ -108,18 +109,18 @@ TEST_F(RealMail, DecoratedMailGetsImagesInItsHtmlPartToo) {
 }
 
 TEST_F(RealMail, ShiftJisHtmlInBase64IsConvertedAsItIsAndWrittenBackInBase64) {
-    const std::string html = "<div>A\xF8\x9F<img src=\"cid:i1\" alt=\"\xF8\x9F\">\x81\xF8\x9F</div>\r\n";
+    const std::string html = "<div>A\xF8\x9F<img src=\"cid:i1\" alt=\"\xF8\x9F\">\x81\xF8\x9F\x40</div>\r\n";
     const std::string header = "Content-Type: text/html; charset=\"Shift_JIS\"\r\nContent-Transfer-Encoding: Base64\r\n";
     bool changed = false;
     const std::string out = RewriteMessage(header + "\r\n" + EncodeBase64(html), "", false, changed, CARRIER_DOCOMO);
     EXPECT_TRUE(changed);
     // 81 F8 is one character: the F8 9F after it is no pictograph.
-    EXPECT_EQ(out, header + "\r\n" + EncodeBase64("<div>A" + SUN + "<img src=\"cid:i1\" alt=\"\xF8\x9F\">\x81\xF8\x9F</div>\r\n"));
+    EXPECT_EQ(out, header + "\r\n" + EncodeBase64("<div>A" + SUN + "<img src=\"cid:i1\" alt=\"\xF8\x9F\">\x81\xF8\x9F\x40</div>\r\n"));
     // At the top level the marker is the one header line added; 8bit stays 8bit.
     const std::string eightBit = "Content-Type: text/html; charset=\"Shift_JIS\"\r\nContent-Transfer-Encoding: 8bit\r\n";
     changed = false;
     EXPECT_EQ(RewriteMessage(eightBit + "\r\n" + html, "", true, changed, CARRIER_DOCOMO),
-              eightBit + "CreateZaverGlyphory: true\r\n\r\n<div>A" + SUN + "<img src=\"cid:i1\" alt=\"\xF8\x9F\">\x81\xF8\x9F</div>\r\n");
+              eightBit + "CreateZaverGlyphory: true\r\n\r\n<div>A" + SUN + "<img src=\"cid:i1\" alt=\"\xF8\x9F\">\x81\xF8\x9F\x40</div>\r\n");
 }
 
 TEST_F(RealMail, HtmlThatCannotBeReadOrHoldsNoCodeStaysByteForByte) {

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/code_page.h"
+#include "render/html_pictographs.h"
 #include "render/utf8_to_html.h"
 #include "tests/unit/rewrite_fixture.h"
 
@@ -87,8 +88,19 @@ TEST(UnicodePictographs, GoogleCodesStandardEmojiAndSequences) {
         {Utf8Of(0xFE009), CARRIER_DOCOMO, "[F89F]", 4},   // a near equivalent, marked '>'
         {Utf8Of(0xFE00F), CARRIER_DOCOMO, "[F89F][F8A0]", 4},  // sun behind cloud: two of docomo's
         {Utf8Of(0xFE00B), CARRIER_DOCOMO, "", 0},         // docomo has no cityscape at dusk
-        {Utf8Of(0x2600), CARRIER_DOCOMO, "[F89F]", 3},
+        // Shown as text by default (the sun, the copyright sign): an image only with U+FE0F.
+        {Utf8Of(0x2600), CARRIER_DOCOMO, "", 0},
         {Utf8Of(0x2600) + Utf8Of(0xFE0F) + "!", CARRIER_DOCOMO, "[F89F]", 6},
+        {Utf8Of(0xA9) + "!", CARRIER_DOCOMO, "", 0},
+        {Utf8Of(0xA9) + Utf8Of(0xFE0F), CARRIER_DOCOMO, "[F9D6]", 5},
+        // Shown as emoji by default, unless U+FE0E asks for text; a skin tone goes with it.
+        {Utf8Of(0x1F44D), CARRIER_DOCOMO, "[F9CC]", 4},
+        {Utf8Of(0x1F44D) + Utf8Of(0xFE0E), CARRIER_DOCOMO, "", 0},
+        {Utf8Of(0x1F44D) + Utf8Of(0x1F3FD) + "!", CARRIER_DOCOMO, "[F9CC]", 8},
+        // A ZWJ or tag sequence is no carrier's: it all stays text.
+        {Utf8Of(0x1F44D) + Utf8Of(0x200D) + Utf8Of(0x1F44D), CARRIER_DOCOMO, "", 0},
+        {Utf8Of(0x1F44D) + Utf8Of(0x1F3FD) + Utf8Of(0x200D) + Utf8Of(0x2764), CARRIER_DOCOMO, "", 0},
+        {Utf8Of(0x1F44D) + Utf8Of(0xE0067) + Utf8Of(0xE007F), CARRIER_DOCOMO, "", 0},
         {"#" + Utf8Of(0x20E3), CARRIER_DOCOMO, "[F985]", 4},
         {"#" + Utf8Of(0xFE0F) + Utf8Of(0x20E3), CARRIER_DOCOMO, "[F985]", 7},
         {"#", CARRIER_DOCOMO, "", 0},
@@ -149,7 +161,8 @@ TEST_F(Utf8Walk, HtmlKeepsMarkupAndEveryOtherByte) {
 
 TEST_F(Utf8Walk, SubjectInUtf8OrInTheClientsOwnText) {
     bool found = false;
-    EXPECT_EQ(ConvertSubjectToUtf8Html("\xE3\x81\x8A" + Utf8Of(0x2600) + "<", found, CARRIER_DOCOMO), "\xE3\x81\x8A" + SUN + "&lt;");
+    EXPECT_EQ(ConvertSubjectToUtf8Html("\xE3\x81\x8A" + Utf8Of(0x2600) + Utf8Of(0xFE0F) + "<", found, CARRIER_DOCOMO),
+              "\xE3\x81\x8A" + SUN + "&lt;");
     EXPECT_TRUE(found);
     found = false;
     EXPECT_EQ(ConvertSubjectToUtf8Html("\x82\xA8\xF8\x9F", found, CARRIER_DOCOMO), "\xE3\x81\x8A" + SUN);  // Shift-JIS

@@ -9,6 +9,7 @@
 
 #include "host/mail_host.h"
 #include "mime/transfer_encoding.h"
+#include "tests/common/faithful_cases.h"
 #include "tests/wine/loaded_plugin.h"
 
 namespace {
@@ -103,6 +104,15 @@ TEST_F(Command, OpeningConvertsADocomoMessageOnce) {
     // Opened again, the marker keeps it as it is.
     Open(plugin, result);
     EXPECT_EQ(TheMailHost().SetSourceCalls(), 0);
+}
+
+TEST_F(Command, OnlyThePictographsChange) {
+    LoadedPlugin plugin("[Config]\r\nAuto Mode=true\r\nDocomo List=docomo.ne.jp\r\nAU List=ezweb.ne.jp\r\n", FAITHFUL_IMAGES);
+    ASSERT_NE(plugin.Module(), nullptr);
+    for (const FaithfulCase& c : FAITHFUL_CASES) {
+        Open(plugin, c.message);
+        ExpectFaithful(c, TheMailHost().CurrentSource());
+    }
 }
 
 TEST_F(Command, TheMarkerTrueExactlyKeepsAMessageAlone) {

@@ -1,0 +1,20 @@
+// The sender's own HTML with the carrier's pictographs as images, in place: a code becomes its
+// tag only where a reader sees text (HtmlTextRuns), and every other byte stays as it came.
+// Each sets found when it replaced a pictograph and never clears it; the text must be valid
+// in its character set.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "base/carrier.h"
+#include "render/pictograph_map.h"
+
+[[nodiscard]] std::string ReplaceSjisHtmlPictographs(std::string_view sjis, const PictographMap& map, bool& found);
+
+// Walked as it is, not through a conversion: a code of a two-byte segment becomes its tag in
+// ISO-2022-JP, after ESC ( B, and the segment's own escape sequence is written again before
+// the characters that follow the tag in it. No other byte is added.
+[[nodiscard]] std::string ReplaceIso2022JpHtmlPictographs(std::string_view jis, const PictographMap& map, bool& found);
+
+[[nodiscard]] std::string ReplaceUtf8HtmlPictographs(std::string_view utf8, CarrierCode carrier, bool& found);
