@@ -19,6 +19,7 @@
 #include "mime/message_rewriter.h"
 #include "mime/mime_reader.h"
 #include "mime/transfer_encoding.h"
+#include "base/sjis.h"
 #include "render/pictograph_map.h"
 #include "shell/host_api.h"
 
@@ -45,23 +46,39 @@ void CheckOwnEntities(std::string_view entity, std::string_view input, int depth
         CheckOwnEntities(part, input, depth + 1);
 }
 
-// The text with each tag of the Docomo map written back as its code, or as with. In
-// ISO-2022-JP a code is a JIS pair ("uA" for F660, the one code of the map that has one), and
-// the escape sequences that leave and re-enter the two-byte set around its tag go with it.
-std::string RestoreCodes(std::string text, bool iso2022jp, std::optional<std::string_view> with = std::nullopt) {
+// The text with each tag of the Docomo map written back as its code, or as with.
+std::string RestoreCodes(std::string text, std::optional<std::string_view> with = std::nullopt) {
     for (const auto& [code, tag] : g_mapDocomo.Tags()) {
-        const std::string bytes = with                           ? std::string(*with)
-                                  : iso2022jp && code == 0xF660 ? std::string("uA")
-                                                                : std::string{static_cast<char>(code >> 8), static_cast<char>(code & 0xFF)};
-        for (size_t at = text.find(tag); at != std::string::npos; at = text.find(tag, at + bytes.size())) {
-            size_t start = at, end = at + tag.size();
-            if (iso2022jp && start >= 3 && text.compare(start - 3, 3, "\x1B(B") == 0) start -= 3;
-            if (iso2022jp && (text.compare(end, 3, "\x1B$B") == 0 || text.compare(end, 3, "\x1B$@") == 0)) end += 3;
-            text.replace(start, end - start, bytes);
-            at = start;
-        }
+        const std::string bytes =
+            with ? std::string(*with) : std::string{static_cast<char>(code >> 8), static_cast<char>(code & 0xFF)};
+        for (size_t at = text.find(tag); at != std::string::npos; at = text.find(tag, at + bytes.size()))
+            text.replace(at, tag.size(), bytes);
     }
     return text;
+}
+
+// An ISO-2022-JP text as the characters a reader sees, each after the letter of its set
+// (A ASCII, J JIS Roman, K JIS X 0208 in either designation, I katakana): escape sequences
+// only switch sets. The tag of F660 (the one code of the map that has a JIS form) is read
+// back as its JIS pair "uA".
+std::string JisCharacters(std::string_view text) {
+    std::string out;
+    char set = 'A';
+    for (size_t i = 0; i < text.size();) {
+        const JisSet next = text[i] == '\x1B' ? JisSetOfEscape(text.substr(i)) : JisSet::Unknown;
+        if (next != JisSet::Unknown) {
+            set = next == JisSet::TwoByte ? 'K' : next == JisSet::Kana ? 'I' : text[i + 2] == 'J' ? 'J' : 'A';
+            i += 3;
+            continue;
+        }
+        const size_t width = set == 'K' && i + 1 < text.size() ? 2 : 1;
+        out.append(1, set).append(text.substr(i, width));
+        i += width;
+    }
+    std::string tag;
+    for (const char c : *g_mapDocomo.Find(0xF660)) tag.append(1, 'A').append(1, c);
+    for (size_t at = out.find(tag); at != std::string::npos; at = out.find(tag, at + 3)) out.replace(at, tag.size(), "KuA");
+    return out;
 }
 
 size_t CountTags(std::string_view text) {
@@ -85,7 +102,7 @@ void CheckHtmlEntity(std::string_view before, std::string_view after, bool topLe
         // Many Unicode forms stand for one code: what is left once the tags are taken out
         // comes, in order, from the old text, which lost at most one short sequence (with its
         // selectors and a skin tone) per tag.
-        const std::string rest = RestoreCodes(std::string(*newText), false, ""), old = RestoreCodes(std::string(*oldText), false, "");
+        const std::string rest = RestoreCodes(std::string(*newText), ""), old = RestoreCodes(std::string(*oldText), "");
         size_t at = 0;
         for (const char c : rest) {
             const size_t found = old.find(c, at);
@@ -95,10 +112,17 @@ void CheckHtmlEntity(std::string_view before, std::string_view after, bool topLe
         Check(old.size() - rest.size() <= 32 * (CountTags(*newText) - CountTags(*oldText)));
         return;
     }
-    // Every other charset: the sender's bytes outside the codes stay, ISO-2022-JP included.
-    const bool iso2022jp = charset != TextCharset::ShiftJis;
+    // Every other charset: the sender's bytes outside the codes stay. In ISO-2022-JP every
+    // character stays, in its set, and each tag adds at most the two escape sequences around it.
+    const size_t added = CountTags(*newText) - CountTags(*oldText);
     Check(CountTags(*newText) > CountTags(*oldText));
-    Check(RestoreCodes(std::string(*newText), iso2022jp) == RestoreCodes(std::string(*oldText), iso2022jp));
+    if (charset == TextCharset::ShiftJis) {
+        Check(RestoreCodes(std::string(*newText)) == RestoreCodes(std::string(*oldText)));
+        return;
+    }
+    Check(JisCharacters(*newText) == JisCharacters(*oldText));
+    Check(std::count(newText->begin(), newText->end(), '\x1B') <= std::count(oldText->begin(), oldText->end(), '\x1B') +
+                                                                      static_cast<std::ptrdiff_t>(2 * added));
 }
 
 }  // namespace

@@ -20,10 +20,13 @@ bool IsToken(std::string_view text) {
 TextCharset ClassifyCharset(std::string_view name) {
     if (name.empty()) return TextCharset::Unstated;
     if (!IsToken(name)) return TextCharset::Unread;
-    if (EqualsIgnoringCase(name, "ISO-2022-JP")) return TextCharset::Iso2022Jp;
+    // The names of MIME and the labels of the Encoding Standard, which HTML <meta> uses.
+    if (EqualsIgnoringCase(name, "ISO-2022-JP") || EqualsIgnoringCase(name, "csiso2022jp")) return TextCharset::Iso2022Jp;
     if (EqualsIgnoringCase(name, "US-ASCII")) return TextCharset::UsAscii;
-    if (EqualsIgnoringCase(name, "UTF-8") || EqualsIgnoringCase(name, "utf8")) return TextCharset::Utf8;
-    for (const std::string_view alias : {"Shift_JIS", "shift-jis", "sjis", "x-sjis", "cp932", "windows-31j"})
+    for (const std::string_view alias : {"UTF-8", "utf8", "unicode-1-1-utf-8", "unicode11utf8", "unicode20utf8", "x-unicode20utf8"})
+        if (EqualsIgnoringCase(name, alias)) return TextCharset::Utf8;
+    for (const std::string_view alias :
+         {"Shift_JIS", "shift-jis", "sjis", "x-sjis", "cp932", "windows-31j", "ms932", "ms_kanji", "csshiftjis"})
         if (EqualsIgnoringCase(name, alias)) return TextCharset::ShiftJis;
     return TextCharset::Unread;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "mime/mime_reader.h"
 #include "mime/transfer_encoding.h"
@@ -23,8 +24,8 @@ struct EntityKind {
     TextCharset charset = TextCharset::Unstated;
     std::string charsetName;  // as the sender wrote it, when it is read
     std::string boundary;     // of a multipart entity
-    // A plain text's other Content-Type parameters, each as "; " and the parameter as written.
-    std::string parameters;
+    // A plain text's other Content-Type parameters, each as written.
+    std::vector<std::string> parameters;
     // A plain text of format=flowed (RFC 3676): its soft line breaks join lines.
     bool flowed = false;
     bool delSp = false;  // delsp=yes: the space before a soft line break is no part of the text

@@ -87,6 +87,7 @@ std::string CharsetOfMeta(std::string_view html, size_t& pos) {
             charset = attribute.value, needPragma = false;
         }
     }
+    charset = std::string(Trim(charset, " \t\n\f\r"));
     if (charset.empty() || (needPragma && !gotPragma)) return {};
     // UTF-16 cannot be what a document read byte by byte says it is.
     if (charset.rfind("utf-16", 0) == 0) return "utf-8";

@@ -8,6 +8,8 @@
 #include "render/utf8.h"
 
 TextCharset ReadingCharsetOfHtml(TextCharset stated, std::string_view html) {
+    // A byte order mark says more than any label, as it does to a browser.
+    if (html.substr(0, 3) == "\xEF\xBB\xBF") return TextCharset::Utf8;
     if (stated != TextCharset::Unstated) return stated;
     const std::string declared = PrescanHtmlCharset(html);
     if (!declared.empty()) return ClassifyCharset(declared);

@@ -10,9 +10,10 @@
 #include "mime/entity_kind.h"
 #include "base/carrier.h"
 
-// The charset a decoded HTML text is read in: the one its header states; else the one its
-// markup declares (as a browser finds it); else ISO-2022-JP when it is 7-bit, UTF-8 when it
-// is valid UTF-8, and Shift_JIS, the client's own, otherwise.
+// The charset a decoded HTML text is read in: UTF-8 when it begins with a byte order mark;
+// else the one its header states; else the one its markup declares (as a browser finds it);
+// else ISO-2022-JP when it is 7-bit, UTF-8 when it is valid UTF-8, and Shift_JIS, the
+// client's own, otherwise.
 [[nodiscard]] TextCharset ReadingCharsetOfHtml(TextCharset stated, std::string_view html);
 
 // The new body, or nothing when it holds no pictograph or cannot be read: an unknown transfer

@@ -18,6 +18,20 @@ std::string_view ParameterValue(std::string_view text) {
     return text.substr(0, text.find_first_of("; \t\r\n"));
 }
 
+// Whether the byte at i opens or closes a quoted string, or is escaped inside one (then i
+// steps over the escaped byte): a ';' there separates no parameters.
+bool IsQuotingByte(std::string_view text, size_t& i, bool& quoted) {
+    if (text[i] == '"') {
+        quoted = !quoted;
+        return true;
+    }
+    if (quoted && text[i] == '\\' && i + 1 < text.size()) {
+        ++i;
+        return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 HeaderAndBody SplitHeaderAndBody(std::string_view source) {
@@ -101,8 +115,7 @@ bool GetMultipartBoundary(std::string_view contentType, std::string& boundary) {
 std::string GetTypeParameter(std::string_view contentType, std::string_view name) {
     bool quoted = false;
     for (size_t i = 0; i < contentType.size(); ++i) {
-        if (contentType[i] == '"') quoted = !quoted;
-        if (quoted || contentType[i] != ';') continue;
+        if (IsQuotingByte(contentType, i, quoted) || quoted || contentType[i] != ';') continue;
         std::string_view param = SkipBlanks(contentType.substr(i + 1));
         if (!StartsWithIgnoringCase(param, name)) continue;
         param = SkipBlanks(param.substr(name.size()));
@@ -112,18 +125,17 @@ std::string GetTypeParameter(std::string_view contentType, std::string_view name
     return {};
 }
 
-std::string GetOtherTypeParameters(std::string_view contentType, std::string_view name) {
-    std::string others;
+std::vector<std::string> GetOtherTypeParameters(std::string_view contentType, std::string_view name) {
+    std::vector<std::string> others;
     bool quoted = false;
     size_t start = std::string_view::npos;  // of the parameter being read
     for (size_t i = 0; i <= contentType.size(); ++i) {
-        const bool ends = i == contentType.size() || (!quoted && contentType[i] == ';');
-        if (i < contentType.size() && contentType[i] == '"') quoted = !quoted;
-        if (!ends) continue;
+        if (i < contentType.size() && IsQuotingByte(contentType, i, quoted)) continue;
+        if (i < contentType.size() && (quoted || contentType[i] != ';')) continue;
         if (start != std::string_view::npos) {
             const std::string_view param = Trim(contentType.substr(start, i - start), " \t");
             const std::string_view paramName = Trim(param.substr(0, param.find_first_of("=*")), " \t");
-            if (!param.empty() && !EqualsIgnoringCase(paramName, name)) others.append("; ").append(param);
+            if (!param.empty() && !EqualsIgnoringCase(paramName, name)) others.emplace_back(param);
         }
         start = i + 1;
     }

@@ -56,8 +56,8 @@ struct MultipartBody {
 // A parameter's value (name compared without regard to case; quotes taken off), or empty.
 [[nodiscard]] std::string GetTypeParameter(std::string_view contentType, std::string_view name);
 // Every parameter but those of the name (its RFC 2231 forms, "name*...", included), each as
-// "; " and the parameter as written, blanks around it trimmed.
-[[nodiscard]] std::string GetOtherTypeParameters(std::string_view contentType, std::string_view name);
+// written, blanks around it trimmed.
+[[nodiscard]] std::vector<std::string> GetOtherTypeParameters(std::string_view contentType, std::string_view name);
 
 // Cuts at the first closing delimiter ("--" boundary "--") and then at every opening
 // delimiter ("--" boundary), each found as a plain substring.

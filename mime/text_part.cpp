@@ -89,6 +89,24 @@ void AppendHtml(std::string& out, HtmlRoad road, const SubjectHtml& subject, std
     out.append(ToIso2022Jp(shared.tail, HTML_TAIL));
 }
 
+// The plain part's Content-Type line, its parameters folded onto lines of their own where
+// the line would grow past 78 characters.
+void AppendPlainContentType(std::string& out, std::string_view charset, const std::vector<std::string>& parameters) {
+    const size_t lineStart = out.size();
+    out.append("Content-Type: text/plain; charset=\"").append(charset).append("\"");
+    size_t line = out.size() - lineStart;
+    for (const std::string& parameter : parameters) {
+        if (line + 2 + parameter.size() > 78) {
+            out.append(";").append(CRLF).append(" ").append(parameter);
+            line = 1 + parameter.size();
+        } else {
+            out.append("; ").append(parameter);
+            line += 2 + parameter.size();
+        }
+    }
+    out.append(CRLF);
+}
+
 // What the HTML shows of a text: a decoded text's LF-only lines end as CR LF lines do, and the
 // soft line breaks of a flowed one are joined.
 std::string_view TextForHtml(const EntityKind& kind, std::string_view text, std::string& storage) {
@@ -105,8 +123,7 @@ void AppendAlternativeBody(std::string& out, const SubjectHtml& subject, std::st
                            std::string_view boundary, const EntityKind& kind, HtmlRoad road, MessageHtml& shared) {
     const bool eightBit = std::any_of(body.begin(), body.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
     out.append("--").append(boundary).append(CRLF);
-    out.append("Content-Type: text/plain; charset=\"").append(PlainPartCharset(kind)).append("\"").append(kind.parameters);
-    out.append(CRLF);
+    AppendPlainContentType(out, PlainPartCharset(kind), kind.parameters);
     out.append("Content-Transfer-Encoding: ").append(eightBit ? "8bit" : "7bit").append(CRLF);
     out.append(CRLF);
     out.append(body);
@@ -150,7 +167,9 @@ bool AppendConvertedTextEntity(std::string& out, const EntityKind& kind, const H
     // sequences included), and what follows it; an HTML larger than expected grows out as it comes.
     size_t headerSize = 2;
     for (const std::string_view line : converted) headerSize += line.size() + 2;
-    ReserveMore(out, headerSize + text->size() + kind.parameters.size() + expectedHtml + expectedHtml / 8 + subjectHtml.html.size() +
+    size_t parametersSize = 0;
+    for (const std::string& parameter : kind.parameters) parametersSize += parameter.size() + 4;
+    ReserveMore(out, headerSize + text->size() + parametersSize + expectedHtml + expectedHtml / 8 + subjectHtml.html.size() +
                          2 * boundary.size() + 1024 + tail);
     AppendHeaderLines(out, converted);
     AppendAlternativeBody(out, subjectHtml, *text, htmlText, boundary, kind, road, shared);

@@ -1,5 +1,7 @@
 #include "render/html_pictographs.h"
 
+#include <optional>
+
 #include "base/bytes.h"
 #include "base/sjis.h"
 #include "render/html_text.h"
@@ -13,8 +15,8 @@ std::string ReplaceSjisHtmlPictographs(std::string_view sjis, const PictographMa
     std::string out;
     size_t copied = 0;
     HtmlTextRuns runs(sjis, false);
-    // A run starts and ends at ASCII bytes, which no two-byte character holds: its characters
-    // are read from its start.
+    // A run starts and ends next to a '<' or '>', which are no bytes of two-byte characters
+    // (second bytes start at 0x40): its characters are read from its start.
     for (size_t begin = 0, end = 0; runs.Next(begin, end);) {
         for (size_t i = begin; i < end;) {
             if (const std::string* tag = i + 1 < end ? map.Find(static_cast<uint16_t>(s[i] << 8 | s[i + 1])) : nullptr) {
@@ -31,28 +33,38 @@ std::string ReplaceSjisHtmlPictographs(std::string_view sjis, const PictographMa
 
 namespace {
 
-// A tag as ISO-2022-JP text: a folder path in it may hold two-byte characters.
-std::string_view TagInIso2022Jp(const std::string& tag, std::string& storage) {
+constexpr std::string_view TO_ASCII = "\x1B(B";
+
+// A tag as ISO-2022-JP text: a folder path in it may hold two-byte characters. Nothing when
+// the host gives no 7-bit form of it (a character without a JIS code).
+std::optional<std::string> TagInIso2022Jp(const std::string& tag) {
     if (FindNonAscii(tag) == tag.size()) return tag;
     const char* jis = g_hostApi.BKA_ISO_2022_JP(tag.c_str(), SJIS_TO_ISO2022JP);
-    storage = jis ? jis : "";
-    return storage;
+    if (!jis || !IsValidIso2022Jp(jis)) return std::nullopt;
+    return std::string(jis);
 }
 
 }  // namespace
 
+// A tag stands in ASCII. Two escape sequences in a row are read as a broken character, so the
+// escape sequence that opened the segment of a code right before it goes with the code, and
+// the segment's escape is written again after the tag only before characters of the segment.
 std::string ReplaceIso2022JpHtmlPictographs(std::string_view jis, const PictographMap& map, bool& found) {
-    constexpr std::string_view TO_ASCII = "\x1B(B";
     const auto* const s = reinterpret_cast<const unsigned char*>(jis.data());
     const size_t n = jis.size();
-    std::string out, storage;
+    std::string out;
     size_t copied = 0;
+    std::string_view set;  // the escape sequence of the text's character set here; none: ASCII
     bool twoByte = false;
-    std::string_view designation;  // the escape sequence of the current two-byte segment
-    bool afterTag = false;         // out stands in ASCII after a tag, the text in the segment
+    // The two-byte segment the walk is in: where its escape sequence stands, and the set before it.
+    size_t segment = std::string_view::npos;
+    std::string_view setBefore;
+    // out stands in ASCII after a tag; text of the tag's segment that follows needs reenter.
+    bool afterTag = false;
+    std::string_view reenter;
     const auto copyTo = [&](size_t at) {
-        if (copied == at) return;
-        if (afterTag) out.append(designation);
+        if (copied >= at) return;
+        if (afterTag && s[copied] != 0x1B) out.append(reenter);
         afterTag = false;
         out.append(jis.substr(copied, at - copied));
         copied = at;
@@ -62,12 +74,15 @@ std::string ReplaceIso2022JpHtmlPictographs(std::string_view jis, const Pictogra
     bool more = runs.Next(begin, end);
     for (size_t i = 0; i < n;) {
         if (s[i] == 0x1B) {
-            // An escape right after a tag says the character set itself.
-            if (copied == i) afterTag = false;
-            const JisSet set = JisSetOfEscape(jis.substr(i));
-            twoByte = set == JisSet::TwoByte;
-            if (twoByte) designation = jis.substr(i, 3);
-            i += set == JisSet::Unknown ? 1 : 3;
+            const JisSet next = JisSetOfEscape(jis.substr(i));
+            if (next == JisSet::Unknown) {
+                ++i;
+                continue;
+            }
+            if (next == JisSet::TwoByte) segment = i, setBefore = set;
+            twoByte = next == JisSet::TwoByte;
+            set = jis.substr(i, 3);
+            i += 3;
             continue;
         }
         if (!twoByte || i + 1 >= n) {
@@ -76,11 +91,21 @@ std::string ReplaceIso2022JpHtmlPictographs(std::string_view jis, const Pictogra
         }
         while (more && end <= i) more = runs.Next(begin, end);
         const std::string* tag = more && i >= begin ? map.Find(SjisOfJis(s[i], s[i + 1])) : nullptr;
-        if (tag) {
-            copyTo(i);
-            if (!afterTag) out.append(TO_ASCII);
-            out.append(TagInIso2022Jp(*tag, storage));
+        const std::optional<std::string> tagText = tag ? TagInIso2022Jp(*tag) : std::nullopt;
+        if (tagText) {
+            bool ascii = afterTag;
+            if (i == segment + 3 && copied <= segment) {
+                copyTo(segment);
+                ascii = afterTag || setBefore.empty() || setBefore == TO_ASCII;
+                copied = i;
+            } else {
+                copyTo(i);
+                ascii = afterTag;
+            }
+            if (!ascii) out.append(TO_ASCII);
+            out.append(*tagText);
             found = afterTag = true;
+            reenter = jis.substr(segment, 3);
             copied = i + 2;
         }
         i += 2;

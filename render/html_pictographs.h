@@ -14,7 +14,10 @@
 
 // Walked as it is, not through a conversion: a code of a two-byte segment becomes its tag in
 // ISO-2022-JP, after ESC ( B, and the segment's own escape sequence is written again before
-// the characters that follow the tag in it. No other byte is added.
+// the characters of the segment that follow the tag. No other byte is added; the escape
+// sequence of a segment that the code opens goes with it (the tag is written in its place and
+// the escape after the tag), so that no two escape sequences stand in a row. A code whose tag
+// has no 7-bit form stays.
 [[nodiscard]] std::string ReplaceIso2022JpHtmlPictographs(std::string_view jis, const PictographMap& map, bool& found);
 
 [[nodiscard]] std::string ReplaceUtf8HtmlPictographs(std::string_view utf8, CarrierCode carrier, bool& found);

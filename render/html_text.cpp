@@ -30,6 +30,22 @@ int HtmlTextRuns::ReadCharacter(size_t& width) {
     return m_multibyte ? NOT_ASCII : ch;
 }
 
+void HtmlTextRuns::MatchLetter(int c, std::string_view expected) {
+    const bool fits = m_matched < expected.size() && c != NOT_ASCII &&
+                      ToAsciiLower(static_cast<unsigned char>(c)) == static_cast<unsigned char>(expected[m_matched]);
+    m_matched = fits ? m_matched + 1 : expected.size() + 1;
+}
+
+// The four states of escaped (or doubly escaped) script text come in this order after first:
+// the text, after "-", after "--", after "<"; "-->" ends the escape.
+void HtmlTextRuns::StepEscapedScript(int c, State first) {
+    const auto at = [first](int k) { return static_cast<State>(static_cast<int>(first) + k); };
+    if (c == '<') m_state = at(3);
+    else if (c == '>' && m_state == at(2)) m_state = State::RawText;
+    else if (c == '-') m_state = m_state == first ? at(1) : at(2);
+    else m_state = first;
+}
+
 void HtmlTextRuns::EmitTag() {
     m_state = State::Data;
     if (m_endTag) return;
@@ -150,11 +166,32 @@ bool HtmlTextRuns::Step(int c) {
         // "<!--" opens a comment; any other "<!" (a doctype among them), "<?" and "</" not
         // followed by a letter open a bogus comment, which the next '>' ends.
         case State::MarkupOpen:
+            if (c == '[') {
+                m_state = State::MarkupCData, m_matched = 0;
+                break;
+            }
             m_state = c == '-' ? State::MarkupDash : State::BogusComment;
             return c == '-';
         case State::MarkupDash:
             m_state = c == '-' ? State::CommentStart : State::BogusComment;
             return c == '-';
+        case State::MarkupCData:
+            if (c == "CDATA["[m_matched]) {
+                if (++m_matched == 6) m_state = State::CData;
+                break;
+            }
+            m_state = State::BogusComment;
+            return false;
+        case State::CData:
+            if (c == ']') m_state = State::CDataBracket;
+            break;
+        case State::CDataBracket:
+            m_state = c == ']' ? State::CDataEnd : State::CData;
+            return c == ']';
+        case State::CDataEnd:
+            if (c == '>') m_state = State::Data;
+            else if (c != ']') m_state = State::CData;
+            return c == '>' || c == ']';
         case State::BogusComment:
             if (c == '>') m_state = State::Data;
             break;
@@ -183,25 +220,75 @@ bool HtmlTextRuns::Step(int c) {
             break;
         case State::RawLessThan:
             if (c == '/') {
-                m_state = State::RawEndTag, m_matched = 0;
+                m_state = State::RawEndTag, m_matched = 0, m_rawReturn = State::RawText;
+                break;
+            }
+            if (c == '!' && m_rawElement == "script") {
+                m_state = State::ScriptEscapeStart;
                 break;
             }
             m_state = State::RawText;
             return false;
         case State::RawEndTag:
-            if (m_matched < m_rawElement.size() && c != NOT_ASCII &&
-                ToAsciiLower(static_cast<unsigned char>(c)) == static_cast<unsigned char>(m_rawElement[m_matched])) {
-                ++m_matched;
-                break;
+            if (IsAsciiLetter(c) && m_matched < m_rawElement.size()) {
+                MatchLetter(c, m_rawElement);
+                if (m_matched <= m_rawElement.size()) break;
             }
             if (m_matched == m_rawElement.size() && (IsHtmlSpace(c) || c == '/' || c == '>')) {
                 m_endTag = true;
                 m_state = c == '>' ? State::Data : c == '/' ? State::SelfClosing : State::BeforeAttributeName;
                 break;
             }
-            m_state = State::RawText;
+            m_state = m_rawReturn;
             return false;
         case State::PlainText: break;
+        case State::ScriptEscapeStart:
+        case State::ScriptEscapeStartDash:
+            if (c != '-') {
+                m_state = State::RawText;
+                return false;
+            }
+            m_state = m_state == State::ScriptEscapeStart ? State::ScriptEscapeStartDash : State::ScriptEscapedDashDash;
+            break;
+        case State::ScriptEscaped:
+        case State::ScriptEscapedDash:
+        case State::ScriptEscapedDashDash:
+            StepEscapedScript(c, State::ScriptEscaped);
+            break;
+        case State::ScriptEscapedLessThan:
+            m_matched = 0;
+            if (c == '/') {
+                m_state = State::RawEndTag, m_rawReturn = State::ScriptEscaped;
+                break;
+            }
+            m_state = IsAsciiLetter(c) ? State::ScriptDoubleEscapeStart : State::ScriptEscaped;
+            return false;
+        case State::ScriptDoubleEscapeStart:
+        case State::ScriptDoubleEscapeEnd: {
+            const bool start = m_state == State::ScriptDoubleEscapeStart;
+            if (IsAsciiLetter(c)) {
+                MatchLetter(c, "script");
+            } else if (IsHtmlSpace(c) || c == '/' || c == '>') {
+                const bool script = m_matched == 6;
+                m_state = start == script ? State::ScriptDoubleEscaped : State::ScriptEscaped;
+            } else {
+                m_state = start ? State::ScriptEscaped : State::ScriptDoubleEscaped;
+                return false;
+            }
+            break;
+        }
+        case State::ScriptDoubleEscaped:
+        case State::ScriptDoubleEscapedDash:
+        case State::ScriptDoubleEscapedDashDash:
+            StepEscapedScript(c, State::ScriptDoubleEscaped);
+            break;
+        case State::ScriptDoubleEscapedLessThan:
+            if (c == '/') {
+                m_state = State::ScriptDoubleEscapeEnd, m_matched = 0;
+                break;
+            }
+            m_state = State::ScriptDoubleEscaped;
+            return false;
     }
     return true;
 }

@@ -17,9 +17,14 @@ struct UnicodePictograph {
     uint16_t sjis[3];  // the Shift-JIS codes shown for it, in order
     uint8_t count;
     // A lone character whose default presentation is text (©, ™, ☎): a pictograph only
-    // when U+FE0F follows it.
+    // when U+FE0F (or a skin tone, for one that takes it) follows it.
     bool textStyle;
+    // A lone character that takes a skin tone (👍, ✌): the modifier after it is part of it.
+    bool modifierBase;
 };
+
+// Unicode's Extended_Pictographic: the characters an emoji ZWJ sequence is made of.
+[[nodiscard]] bool IsExtendedPictographic(char32_t cp);
 
 // Entries sorted by sequence.
 struct UnicodePictographTable {
@@ -68,9 +73,10 @@ extern const UnicodePictographTable UNICODE_PICTOGRAPHS[3];
 
 // The longest pictograph of the table that starts at byte i of the UTF-8 text and whose every
 // code has an image in map: appends the images' tags to tags and returns the bytes it takes
-// (U+FE0F selectors between and after its code points included, and a skin-tone modifier
-// after it, which the image cannot show), or 0. A lone character followed by U+FE0E, or by
-// nothing for one shown as text by default, is text; so is an emoji of a ZWJ or tag sequence
-// (a family, a flag of a region), of which no carrier has an image: all of it stays text.
+// (U+FE0F selectors between and after its code points included, and the skin tone of a
+// character that takes one, which the image cannot show), or 0. A lone character followed by
+// U+FE0E, or by nothing for one shown as text by default, is text; so is every emoji of a ZWJ
+// or tag sequence (a family, a flag of a region), of which no carrier has an image: all of it
+// stays text.
 [[nodiscard]] size_t MatchUnicodePictograph(std::string_view utf8, size_t i, const UnicodePictographTable& table,
                                             const PictographMap& map, std::string& tags);

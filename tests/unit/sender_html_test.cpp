@@ -25,6 +25,8 @@ TEST(SenderHtml, ImagesOnlyWhereAReaderSeesText) {
         {"<?x # ?>#<!DOCTYPE #>#</ #>#</>#", "<?x # ?>@<!DOCTYPE #>@</ #>@</>@"},
         {"<a href=x>#</a><a b='>#'>#<a b=\"#\"c>#", "<a href=x>@</a><a b='>#'>@<a b=\"#\"c>@"},
         {"<script>a</scripts>#</script>#", "<script>a</scripts>#</script>@"},
+        {"<script><!--<script>x</script>#</script>#", "<script><!--<script>x</script>#</script>@"},
+        {"<script><!-- x --></script>#<![CDATA[ > # ]]>#", "<script><!-- x --></script>@<![CDATA[ > # ]]>@"},
         {"<SCRIPT>#</Script\t>#<title/>#</title>#<xmp><b>#</xmp>#", "<SCRIPT>#</Script\t>@<title/>#</title>@<xmp><b>#</xmp>@"},
         {"<plaintext>#</plaintext>#", "<plaintext>#</plaintext>#"},
         {"1 < 2 #<p title=\"#", "1 < 2 @<p title=\"#"},
@@ -34,16 +36,26 @@ TEST(SenderHtml, ImagesOnlyWhereAReaderSeesText) {
         bool found = false;
         EXPECT_EQ(ReplaceSjisHtmlPictographs(WithCode(c.html, "\xF8\x9F"), map, found), WithCode(c.expected, "\xF8\x9F"))
             << c.html;
-        // In ISO-2022-JP a tag leaves the two-byte segment and the text after it re-enters it.
+        // In ISO-2022-JP a code that opens its segment takes the segment's escape sequence with it.
         std::string expected = WithCode(c.expected, "\x1B$BuA\x1B(B");
-        for (size_t at = expected.find('@'); at != std::string::npos; at = expected.find('@', at + 8))
-            expected.replace(at, 1, "\x1B$B\x1B(B@\x1B(B");
+        for (size_t at = expected.find('@'); at != std::string::npos; at = expected.find('@', at + 4))
+            expected.replace(at, 1, "@\x1B(B");
         EXPECT_EQ(ReplaceIso2022JpHtmlPictographs(WithCode(c.html, "\x1B$BuA\x1B(B"), map, found), expected) << c.html;
     }
-    // Bytes of two-byte characters are never markup, and the segment's own escape comes back.
-    bool found = false;
-    EXPECT_EQ(ReplaceIso2022JpHtmlPictographs("\x1B$@$<uAuA$!\x1B(B", map, found), "\x1B$@$<\x1B(B@@\x1B$@$!\x1B(B");
-    EXPECT_TRUE(found);
+    // Bytes of two-byte characters are never markup; the tag leaves the segment and the
+    // segment's own escape sequence re-enters it.
+    const struct {
+        std::string jis, expected;
+    } iso[] = {
+        {"\x1B$@$<uAuA$!\x1B(B", "\x1B$@$<\x1B(B@@\x1B$@$!\x1B(B"},
+        {"\x1B$@uA$!\x1B(Bx\x1B$BuA\x1B(B", "@\x1B$@$!\x1B(Bx@\x1B(B"},
+        {"\x1B(Jx\x1B$BuA\x1B(B", "\x1B(Jx\x1B(B@\x1B(B"},  // a tag is ASCII, not JIS Roman
+    };
+    for (const auto& c : iso) {
+        bool found = false;
+        EXPECT_EQ(ReplaceIso2022JpHtmlPictographs(c.jis, map, found), c.expected) << c.jis;
+        EXPECT_TRUE(found);
+    }
 }
 
 TEST(SenderHtml, CharsetDeclaredInTheMarkup) {
@@ -59,6 +71,7 @@ TEST(SenderHtml, CharsetDeclaredInTheMarkup) {
         {"<p title=\"<meta charset=utf-8>\"><meta charset=utf-16le>", "utf-8"},
         {std::string(1024, ' ') + "<meta charset=utf-8>", ""},
         {"<metal charset=utf-8>", ""},
+        {"<meta charset=\" ms_kanji \">", "ms_kanji"},
     };
     for (const auto& c : cases) EXPECT_EQ(PrescanHtmlCharset(c.html), c.charset) << c.html;
 }

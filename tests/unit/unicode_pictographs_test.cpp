@@ -97,6 +97,8 @@ TEST(UnicodePictographs, GoogleCodesStandardEmojiAndSequences) {
         {Utf8Of(0x1F44D), CARRIER_DOCOMO, "[F9CC]", 4},
         {Utf8Of(0x1F44D) + Utf8Of(0xFE0E), CARRIER_DOCOMO, "", 0},
         {Utf8Of(0x1F44D) + Utf8Of(0x1F3FD) + "!", CARRIER_DOCOMO, "[F9CC]", 8},
+        {Utf8Of(0x270C) + Utf8Of(0x1F3FB), CARRIER_DOCOMO, "[F8F5]", 7},  // a skin tone shows a text-style base as emoji
+        {Utf8Of(0x1F34E) + Utf8Of(0x1F3FB), CARRIER_DOCOMO, "[F9EA]", 4},  // an apple takes none: the swatch stays text
         // A ZWJ or tag sequence is no carrier's: it all stays text.
         {Utf8Of(0x1F44D) + Utf8Of(0x200D) + Utf8Of(0x1F44D), CARRIER_DOCOMO, "", 0},
         {Utf8Of(0x1F44D) + Utf8Of(0x1F3FD) + Utf8Of(0x200D) + Utf8Of(0x2764), CARRIER_DOCOMO, "", 0},
@@ -139,6 +141,8 @@ TEST_F(Utf8Walk, EscapesBreaksInvalidBytesAndPictographs) {
         {"a\xF0\x9F", "a" + fffd, false},  // the start of an emoji, cut off
         {"1\xFF#x9", "1" + fffd + "#x9", false},  // keycap starts that start none
         {"\xE3\x80\xE3\x81\x82", fffd + "\xE3\x81\x82", false},  // broken after a lead a pictograph may begin with
+        {"a\xE2\x80\x8D" + sun, "a\xE2\x80\x8D" + SUN, true},  // a joiner after no emoji joins nothing
+        {Utf8Of(0x1F9D1) + "\xE2\x80\x8D" + sun, Utf8Of(0x1F9D1) + "\xE2\x80\x8D" + sun, false},
         {"", "", false},
     };
     for (const auto& c : cases) {
