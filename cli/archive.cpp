@@ -9,9 +9,15 @@
 #include <fstream>
 #include <functional>
 #include <iostream>
+#include <memory>
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "cli/maildir.h"
 #include "cli/mbox.h"
+#include "platform/mail_files.h"
 
 namespace {
 
@@ -53,25 +59,48 @@ void PrintSummary(const Tally& tally, const Progress& progress) {
 
 namespace {
 
-// Every message of an mbox down the road, written to target (the mbox itself when in place)
-// a message at a time: the "From " lines and the quoting of lines that were not converted
-// stay exactly, a converted message is quoted again and its Content-Length set.
-void ConvertMbox(const fs::path& path, const fs::path& target, bool named, const Options& options, Tally& tally,
-                 Progress& progress) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw Failure{"cannot read " + path.string()};
-    const fs::path temporary = TemporaryBeside(target);
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    // Written a megabyte at a time: the stream makes a system call of each larger write.
+// How long a run waits for an mbox's locks before it leaves the mbox as it is.
+constexpr std::chrono::seconds LOCK_WAIT{30};
+
+// Every message of an mbox down the road, written to target (the mbox itself when in place;
+// '-': standard output) a message at a time: the "From " lines and the quoting of lines that
+// were not converted stay exactly, a converted message is quoted again and its Content-Length
+// set. In place, the mbox stays locked from before it is read until it is replaced, so that a
+// message delivered meanwhile waits and lands in the new mbox; should the mbox change all the
+// same (a writer that ignores the locks), it is left as it is.
+void ConvertMbox(std::istream& in, const std::string& shown, const fs::path& path, const fs::path& target, bool named,
+                 const Options& options, Tally& tally, Progress& progress) {
+    std::string error;
+    std::unique_ptr<MailboxLock> lock;
+    std::optional<FileState> before;
+    if (options.inPlace) {
+        lock = MailboxLock::Take(path, LOCK_WAIT, error);
+        if (!lock) throw Failure{"cannot lock " + shown + ", left as it was: " + error};
+        before = ReadFileState(path, error);
+        if (!before) throw Failure{"cannot read " + error};
+    }
+    const bool toOutput = target == "-";
+    TemporaryFile temporary;
+    if (!toOutput) {
+        std::string none;
+        const std::optional<FileState> old = options.inPlace ? before : ReadFileState(target, none);
+        if (!temporary.Create(TemporaryBeside(target), old ? &*old : nullptr, error)) throw Failure{"cannot write " + error};
+    }
+    // Written a megabyte at a time: each write is a system call.
     std::string pending;
+    const auto flush = [&] {
+        if (toOutput ? !std::cout.write(pending.data(), static_cast<std::streamsize>(pending.size()))
+                     : !temporary.Write(pending, error))
+            throw Failure{"cannot write " + (toOutput ? "standard output: " + SystemReason() : error)};
+        pending.clear();
+    };
     const auto write = [&](std::string_view bytes) {
         pending.append(bytes);
-        if (pending.size() < (1u << 20)) return;
-        out.write(pending.data(), static_cast<std::streamsize>(pending.size()));
-        pending.clear();
+        if (pending.size() >= (1u << 20)) flush();
     };
     bool changed = false;
     const bool read = ForEachMboxMessage(in, [&](std::string_view fromLine, std::string_view message) {
+        if (lock) lock->Refresh();
         write(fromLine);
         if (fromLine.empty()) {  // bytes before the first message
             write(message);
@@ -80,7 +109,7 @@ void ConvertMbox(const fs::path& path, const fs::path& target, bool named, const
         Outcome outcome = ConvertMessage(UnquoteMboxLines(message), options.force);
         Count(tally, outcome);
         Advance(progress, tally, fromLine.size() + message.size());
-        if (options.verbose) std::cerr << path.string() << ": " << std::string(fromLine.substr(0, fromLine.find_first_of("\r\n"))) << ": " << outcome.said << "\n";
+        if (options.verbose) Say(shown + ": " + std::string(fromLine.substr(0, fromLine.find_first_of("\r\n"))) + ": " + outcome.said);
         if (outcome.leftAlone.empty()) {
             std::string converted = QuoteMboxLines(outcome.message);
             // The blank line before the next "From " line stays.
@@ -93,59 +122,113 @@ void ConvertMbox(const fs::path& path, const fs::path& target, bool named, const
             write(message);
         }
     });
-    out.write(pending.data(), static_cast<std::streamsize>(pending.size()));
-    out.close();
-    std::error_code ignored;
-    if (!read || !out) {
-        fs::remove(temporary, ignored);
-        throw Failure{(read ? "cannot write " + target.string() : "cannot read " + path.string())};
-    }
-    if (options.inPlace && !changed) {
-        fs::remove(temporary, ignored);
+    if (!read) throw Failure{"cannot read " + shown + ": " + SystemReason()};
+    flush();
+    if (toOutput) {
+        if (!std::cout.flush()) throw Failure{"cannot write standard output: " + SystemReason()};
         return;
     }
-    ReplaceWith(temporary, target, options.inPlace && named);
+    if (options.inPlace && !changed) return;
+    if (options.inPlace) {
+        const std::optional<FileState> after = ReadFileState(path, error);
+        if (!after || after->size != before->size || after->modified != before->modified)
+            throw Failure{shown + " changed while it was converted (written to without its locks): left as it was"};
+        if (named && !KeepCopy(path, path.string() + "~", error)) throw Failure{"cannot keep the old mbox: " + error};
+    }
+    if (!temporary.MoveTo(target, error)) throw Failure{"cannot write " + error};
+}
+
+// Standard input with its first bytes, read to tell an mbox from a message, before the rest.
+class HeadThenRest : public std::streambuf {
+public:
+    HeadThenRest(std::string head, std::streambuf* rest) : m_head(std::move(head)), m_rest(rest) {
+        setg(m_head.data(), m_head.data(), m_head.data() + m_head.size());
+    }
+
+protected:
+    int_type underflow() override {
+        if (gptr() < egptr()) return traits_type::to_int_type(*gptr());
+        const std::streamsize read = m_rest->sgetn(m_block, sizeof m_block);
+        if (read <= 0) return traits_type::eof();
+        setg(m_block, m_block, m_block + read);
+        return traits_type::to_int_type(*gptr());
+    }
+
+private:
+    std::string m_head;
+    std::streambuf* m_rest;
+    char m_block[64 * 1024];
+};
+
+// A message read whole, down the road to target or in place of the file it came from.
+void ConvertOneMessage(const std::string& input, const std::string& shown, const fs::path& file, const fs::path& target,
+                       bool named, const Options& options, Tally& tally, Progress& progress) {
+    std::string error;
+    const bool maildir = file != "-" && IsMaildirMessage(file);
+    if (!named && !LooksLikeMessage(input)) {
+        ++tally.notMessages;
+        Advance(progress, tally, input.size());
+        if (!options.inPlace) maildir ? WriteMaildirMessage(target, input, nullptr) : WriteOutput(target.string(), input);
+        if (options.verbose) Say(shown + ": not a message, left as it is");
+        return;
+    }
+    const Outcome outcome = ConvertMessage(input, options.force);
+    Count(tally, outcome);
+    Advance(progress, tally, input.size());
+    if (!options.inPlace) {
+        maildir && target != "-" ? WriteMaildirMessage(target, outcome.message, nullptr) : WriteOutput(target.string(), outcome.message);
+    } else if (outcome.message != input) {
+        const std::optional<FileState> state = ReadFileState(file, error);
+        if (!state) throw Failure{"cannot read " + error};
+        if (maildir) {
+            ReplaceMaildirMessage(file, outcome.message, *state);
+        } else {
+            if (named && !KeepCopy(file, file.string() + "~", error)) throw Failure{"cannot keep the old message: " + error};
+            WriteOutput(file.string(), outcome.message);
+        }
+    }
+    if (named || options.verbose) Say(shown + ": " + outcome.said);
 }
 
 }  // namespace
 
 // A file of a folder, or one named on the command line (named: its line is said, and in place
 // it keeps FILE~; a folder's files do not, since a Maildir would take FILE~ for a message).
+// A symbolic link named for --in-place: the file it points to is converted, and the link stays.
 void ConvertFile(const fs::path& path, const fs::path& target, bool named, const Options& options, Tally& tally,
                  Progress& progress) {
-    const std::string shown = named && path == "-" ? "(standard input)" : path.string();
+    if (path == "-") {
+        char head[5];
+        std::cin.read(head, sizeof head);
+        HeadThenRest rest(std::string(head, static_cast<size_t>(std::cin.gcount())), std::cin.rdbuf());
+        std::istream in(&rest);
+        const std::string shown = "(standard input)";
+        if (options.mbox || IsMboxStart(std::string_view(head, static_cast<size_t>(std::cin.gcount())))) {
+            ConvertMbox(in, shown, path, target, named, options, tally, progress);
+            return;
+        }
+        const std::string input{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        ConvertOneMessage(input, shown, path, target, named, options, tally, progress);
+        return;
+    }
+    std::error_code error;
+    const fs::path file = options.inPlace && named ? fs::canonical(path, error) : path;
+    if (error) throw Failure{"cannot read " + path.string() + ": " + error.message()};
+    const fs::path out = options.inPlace ? file : target;
     // A message is read whole at once; a large file is looked at first, for an mbox is read a
     // message at a time.
-    std::error_code error;
-    const bool large = path != "-" && fs::file_size(path, error) > (4u << 20) && !error;
-    if (path != "-" && (options.mbox || (large && IsMboxStart(ReadHead(path))))) {
-        ConvertMbox(path, target, named, options, tally, progress);
-        return;
-    }
-    const std::string input = ReadInput(path.string());
-    if (path != "-" && IsMboxStart(input)) {
-        ConvertMbox(path, target, named, options, tally, progress);
-        return;
-    }
-    if (!named && !LooksLikeMessage(input)) {
-        ++tally.notMessages;
-        Advance(progress, tally, input.size());
-        if (!options.inPlace) WriteOutput(target.string(), input);
-        if (options.verbose) std::cerr << shown << ": not a message, left as it is\n";
-        return;
-    }
-    const Outcome outcome = ConvertMessage(input, options.force);
-    Count(tally, outcome);
-    Advance(progress, tally, input.size());
-    if (options.inPlace) {
-        if (outcome.message != input) {
-            if (named) WriteOutput(path.string() + "~", input);
-            WriteOutput(path.string(), outcome.message);
-        }
-    } else {
-        WriteOutput(target.string(), outcome.message);
-    }
-    if (named || options.verbose) std::cerr << shown << ": " << outcome.said << "\n";
+    const bool large = fs::file_size(file, error) > (4u << 20) && !error;
+    const auto convertMbox = [&] {
+        std::ifstream in(file, std::ios::binary);
+        if (!in) throw Failure{"cannot read " + path.string() + ": " + SystemReason()};
+        ConvertMbox(in, path.string(), file, out, named, options, tally, progress);
+    };
+    // A Maildir's file is one message, never an mbox.
+    const bool maildir = IsMaildirMessage(file);
+    if (!maildir && (options.mbox || (large && IsMboxStart(ReadHead(file))))) return convertMbox();
+    const std::string input = ReadInput(file.string());
+    if (!maildir && IsMboxStart(input)) return convertMbox();
+    ConvertOneMessage(input, path.string(), file, out, named, options, tally, progress);
 }
 
 namespace {
@@ -176,22 +259,22 @@ void ForEachFileIn(const fs::path& folder, const std::function<void(const fs::di
 }
 
 // Every file of folder and of the folders in it (symbolic links are not followed, so no
-// loop), written under outDir/NAME/ with the same relative names, or each in place.
+// loop), written under outDir/NAME/ with the same relative names, or each in place. The files
+// are listed before any is converted: in place, a Maildir's converted messages take new names
+// in the folders being read.
 void ConvertFolder(const fs::path& folder, const Options& options, Tally& tally, Progress& progress, int& status) {
     const fs::path base = folder.filename().empty() ? folder.parent_path() : folder;
     std::error_code error;
-    if (options.outDir) {
-        const fs::path in = fs::weakly_canonical(base, error), out = fs::weakly_canonical(*options.outDir, error);
-        const auto [mismatch, ignored] = std::mismatch(in.begin(), in.end(), out.begin(), out.end());
-        if (mismatch == in.end()) throw Failure{"the output folder " + *options.outDir + " is inside " + folder.string() + ": choose one outside it"};
-    }
+    std::vector<std::pair<fs::path, bool>> files;
+    ForEachFileIn(base, [&](const fs::directory_entry& entry, bool link) { files.emplace_back(entry.path(), link); }, error);
+    const fs::path name = OutputNameOf(folder);
     fs::path folderMade;  // the output folder made last: a folder's files come together
-    ForEachFileIn(base, [&](const fs::directory_entry& entry, bool link) {
+    for (const auto& [file, link] : files) {
         if (link) {
             ++tally.leftAlone["a symbolic link"];
-            return;
+            continue;
         }
-        const fs::path target = options.outDir ? *options.outDir / base.filename() / entry.path().lexically_relative(base) : entry.path();
+        const fs::path target = options.outDir ? *options.outDir / name / file.lexically_relative(base) : file;
         try {
             std::error_code made;
             if (options.outDir && target.parent_path() != folderMade) {
@@ -199,19 +282,38 @@ void ConvertFolder(const fs::path& folder, const Options& options, Tally& tally,
                 if (made) throw Failure{"cannot write " + target.string() + ": " + made.message()};
                 folderMade = target.parent_path();
             }
-            ConvertFile(entry.path(), target, false, options, tally, progress);
+            ConvertFile(file, target, false, options, tally, progress);
         } catch (const Failure& failure) {
-            if (progress.shown) std::fprintf(stderr, "\r%78s\r", "");
-            std::cerr << "glyphory: " << failure.message << "\n";
+            SayFailure(failure.message, progress);
+            ++tally.unreadable;
+            status = 1;
+        } catch (const std::bad_alloc&) {
+            SayFailure(file.string() + ": out of memory, left as it was", progress);
+            ++tally.unreadable;
+            status = 1;
+        } catch (const std::exception& failure) {
+            SayFailure(file.string() + ": " + failure.what() + ", left as it was", progress);
             ++tally.unreadable;
             status = 1;
         }
-    }, error);
+    }
     if (error) {
-        std::cerr << "glyphory: cannot read all of " << folder.string() << ": " << error.message() << "\n";
+        SayFailure("cannot read all of " + folder.string() + ": " + error.message(), progress);
         ++tally.unreadable;
         status = 1;
     }
+}
+
+void SayFailure(const std::string& message, const Progress& progress) {
+    if (progress.shown) std::fprintf(stderr, "\r%78s\r", "");
+    Say("glyphory: " + message);
+}
+
+fs::path OutputNameOf(const fs::path& input) {
+    std::error_code error;
+    const fs::path real = fs::weakly_canonical(input, error);
+    const fs::path name = (error ? input : real).filename();
+    return name.empty() || name == ".." || name == "." ? fs::path("root") : name;
 }
 
 uint64_t BytesUnder(const fs::path& path) {

@@ -32,6 +32,11 @@ struct Progress {
 };
 
 void PrintSummary(const Tally& tally, const Progress& progress);
+// A failure said on its own line, the progress line cleared first.
+void SayFailure(const std::string& message, const Progress& progress);
+// The name an input file or folder takes under --out-dir: its own, as its real path has it
+// ("a/sub/.." is "a"), so that nothing is written outside the output folder.
+[[nodiscard]] fs::path OutputNameOf(const fs::path& input);
 // The bytes of a file, or of the files of a folder and the folders in it.
 [[nodiscard]] uint64_t BytesUnder(const fs::path& path);
 // Each regular file of folder and of the folders in it. Symbolic links are not followed, so
@@ -42,5 +47,6 @@ void ForEachFileIn(const fs::path& folder, const std::function<void(const fs::di
 // A file named on the command line (named) or found in a folder, down the road to target.
 void ConvertFile(const fs::path& path, const fs::path& target, bool named, const Options& options, Tally& tally,
                  Progress& progress);
-// Every file of folder and of the folders in it; a file that fails is said and sets status 1.
+// Every file of folder and of the folders in it; a file that fails, whatever the failure, is
+// said and sets status 1, and the rest goes on.
 void ConvertFolder(const fs::path& folder, const Options& options, Tally& tally, Progress& progress, int& status);

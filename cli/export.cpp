@@ -186,7 +186,7 @@ int ExportArchives(const Options& options) {
                 entries.push_back(ExportMessage(message, entries.size() + 1, dir, used));
             });
         } catch (const Failure& failure) {
-            std::cerr << "glyphory: " << failure.message << "\n";
+            Say("glyphory: " + failure.message);
             status = 1;
         }
     }
@@ -196,12 +196,12 @@ int ExportArchives(const Options& options) {
         fs::create_directories((dir / "images" / image).parent_path(), error);
         fs::copy_file(images / image, dir / "images" / image, fs::copy_options::overwrite_existing, error);
         if (error) {
-            std::cerr << "glyphory: cannot copy the image " << image << ": " << error.message() << "\n";
+            Say("glyphory: cannot copy the image " + image + ": " + error.message());
             status = 1;
         }
     }
-    std::cerr << entries.size() << " messages written to " << dir.string() << ", with " << used.size() << " images; open "
-              << (dir / "index.html").string() << "\n";
+    Say(std::to_string(entries.size()) + " messages written to " + dir.string() + ", with " + std::to_string(used.size()) +
+        " images; open " + (dir / "index.html").string());
     return status;
 }
 

@@ -157,8 +157,39 @@ void SetUpHost(const Options& options) {
     ScanPictographFolder((images / "docomo").string() + "/", g_mapDocomo);
 }
 
+// Both name one file (or folder) that exists.
+bool SameFile(const fs::path& a, const fs::path& b) {
+    std::error_code error;
+    return fs::equivalent(a, b, error) && !error;
+}
+
+// Where each input's result goes is its own and never an input: -o naming its input, two
+// inputs of one name under --out-dir, an input written over itself, and an output folder
+// inside an input folder are refused before anything is written.
+void CheckOutputs(const Options& options) {
+    if (options.out && *options.out != "-" && options.files[0] != "-" && SameFile(*options.out, options.files[0]))
+        throw Failure{"-o names the input " + options.files[0] + ": use --in-place to replace it"};
+    if (!options.outDir) return;
+    std::error_code error;
+    const fs::path outDir = fs::weakly_canonical(*options.outDir, error);
+    std::map<fs::path, std::string> targets;
+    for (const std::string& file : options.files) {
+        const fs::path target = outDir / (file == "-" ? fs::path("-") : OutputNameOf(file));
+        const auto [first, fresh] = targets.emplace(target, file);
+        if (!fresh) throw Failure{file + " and " + first->second + " would both be written to " + target.string() + ": give them different names or output folders"};
+        if (file == "-") continue;
+        if (SameFile(target, file)) throw Failure{"--out-dir " + *options.outDir + " would write " + file + " over itself"};
+        const fs::path in = fs::weakly_canonical(file, error);
+        if (fs::is_directory(in, error) && std::mismatch(in.begin(), in.end(), outDir.begin(), outDir.end()).first == in.end())
+            throw Failure{"the output folder " + *options.outDir + " is inside " + file + ": choose one outside it"};
+    }
+    fs::create_directories(outDir, error);
+    if (error) throw Failure{"cannot make the output folder " + *options.outDir + ": " + error.message()};
+}
+
 int Run(const Options& options) {
     SetUpHost(options);
+    CheckOutputs(options);
     if (options.command == "preview" && options.outDir) return ExportArchives(options);
     int status = 0;
     Tally tally;
@@ -184,19 +215,22 @@ int Run(const Options& options) {
                 const std::string page = PreviewPage(outcome.message);
                 if (page.empty()) throw Failure{file + ": no HTML part to show (" + outcome.said + ")"};
                 WriteOutput(*options.out, page);
-                std::cerr << file << ": preview written to " << *options.out << " (" << outcome.said << ")\n";
+                Say(file + ": preview written to " + *options.out + " (" + outcome.said + ")");
             } else if (file != "-" && fs::is_directory(file, error)) {
                 if (options.out) throw Failure{"-o takes a message or an mbox; use --out-dir for the folder " + file};
                 ConvertFolder(file, options, tally, progress, status);
             } else {
                 const fs::path target = options.out ? fs::path(*options.out)
-                                        : options.outDir ? *options.outDir / fs::path(file).filename()
+                                        : options.outDir ? *options.outDir / (file == "-" ? fs::path("-") : OutputNameOf(file))
                                                          : fs::path(file);
                 ConvertFile(file, target, true, options, tally, progress);
             }
         } catch (const Failure& failure) {
-            if (progress.shown) std::fprintf(stderr, "\r%78s\r", "");
-            std::cerr << "glyphory: " << failure.message << "\n";
+            SayFailure(failure.message, progress);
+            ++tally.unreadable;
+            status = 1;
+        } catch (const std::bad_alloc&) {
+            SayFailure(file + ": out of memory, left as it was", progress);
             ++tally.unreadable;
             status = 1;
         }
@@ -224,16 +258,17 @@ int main(int argc, char** argv) {
     try {
         options = ParseArguments(argc, argv);
     } catch (const Failure& failure) {
-        std::cerr << "glyphory: " << failure.message << "\n" << USAGE;
+        Say("glyphory: " + failure.message);
+        std::cerr << USAGE;
         return 2;
     }
     try {
         return Run(options);
     } catch (const Failure& failure) {
-        std::cerr << "glyphory: " << failure.message << "\n";
+        Say("glyphory: " + failure.message);
         return 1;
     } catch (const std::exception& error) {
-        std::cerr << "glyphory: " << error.what() << "\n";
+        Say(std::string("glyphory: ") + error.what());
         return 1;
     }
 }

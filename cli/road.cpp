@@ -1,6 +1,7 @@
 #include "cli/road.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -15,13 +16,12 @@
 
 #if defined(_WIN32)
 #include <windows.h>
-#else
-#include <unistd.h>
 #endif
 
 #include "host/mail_host.h"
 #include "mime/entity_kind.h"
 #include "mime/message_rewriter.h"
+#include "platform/mail_files.h"
 #include "settings/plugin_settings.h"
 #include "shell/convert_command.h"
 
@@ -34,10 +34,13 @@ const char* CarrierName(CarrierCode carrier) {
     }
 }
 
+// The system's reason for the last failure of a C library call.
+std::string SystemReason() { return std::error_code(errno, std::generic_category()).message(); }
+
 std::string ReadInput(const std::string& path) {
     if (path == "-") return std::string(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
     std::ifstream in(path, std::ios::binary);
-    if (!in) throw Failure{"cannot read " + path};
+    if (!in) throw Failure{"cannot read " + path + ": " + SystemReason()};
     // Read in large blocks: a character at a time costs more than the conversion of small mail.
     std::string text;
     for (size_t size = 0;;) {
@@ -49,62 +52,62 @@ std::string ReadInput(const std::string& path) {
             break;
         }
     }
-    if (in.bad()) throw Failure{"cannot read " + path};
+    if (in.bad()) throw Failure{"cannot read " + path + ": " + SystemReason()};
     return text;
 }
 
-namespace {
-
-unsigned long ProcessId() {
-#if defined(_WIN32)
-    return GetCurrentProcessId();
-#else
-    return static_cast<unsigned long>(getpid());
-#endif
+std::string Printable(std::string_view text) {
+    std::string shown;
+    shown.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto ch = static_cast<unsigned char>(text[i]);
+        // C0 controls, DEL, and the C1 controls as UTF-8 writes them (U+0080-009F).
+        const bool c1 = ch == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+                        static_cast<unsigned char>(text[i + 1]) <= 0x9F;
+        if (ch >= 0x20 && ch != 0x7F && !c1) {
+            shown += text[i];
+            continue;
+        }
+        const unsigned code = c1 ? static_cast<unsigned char>(text[++i]) : ch;
+        char escaped[8];
+        std::snprintf(escaped, sizeof escaped, "\\x%02x", code);
+        shown += escaped;
+    }
+    return shown;
 }
 
-}  // namespace
+void Say(std::string_view line) {
+    const std::string shown = Printable(line) + "\n";
+    std::fwrite(shown.data(), 1, shown.size(), stderr);
+}
 
-// A name beside the target that no other run picks: the process, random bits drawn once per
-// run (a process number may come again) and a count (a folder writes thousands).
+// A name beside the target that no other run picks: random bits drawn once per run and a
+// count (a folder writes thousands); the file is made only where none is.
 fs::path TemporaryBeside(const fs::path& target) {
     static const uint64_t salt = uint64_t{std::random_device()()} << 32 | std::random_device()();
     static uint64_t count = 0;
     char suffix[64];
-    std::snprintf(suffix, sizeof suffix, ".glyphory-%lu-%016llx-%llu.tmp", static_cast<unsigned long>(ProcessId()),
-                  static_cast<unsigned long long>(salt), static_cast<unsigned long long>(++count));
+    std::snprintf(suffix, sizeof suffix, ".glyphory-%016llx-%llu.tmp", static_cast<unsigned long long>(salt),
+                  static_cast<unsigned long long>(++count));
     return target.string() + suffix;
 }
 
-// Written to a temporary file beside the target and renamed into place: never half-written.
-// A file replaced keeps its permission bits (a mail file of 0600 stays 0600).
-void WriteOutput(const std::string& path, const std::string& bytes) {
+// Written to a temporary file beside the target and renamed into place: never half-written,
+// never readable by more than the target is. A file replaced keeps its permission bits (a
+// mail file of 0600 stays 0600) and owner.
+void WriteOutput(const std::string& path, std::string_view bytes) {
     if (path == "-") {
         std::cout.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
         std::cout.flush();
-        if (!std::cout) throw Failure{"cannot write standard output"};
+        if (!std::cout) throw Failure{"cannot write standard output: " + SystemReason()};
         return;
     }
-    const fs::path target(path);
-    const fs::path temporary = TemporaryBeside(target);
-    std::error_code error;
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.close();
-        std::error_code missing;
-        const fs::file_status old = fs::status(target, missing);
-        if (!missing && fs::exists(old)) fs::permissions(temporary, old.permissions(), error);
-        if (!out || error) {
-            fs::remove(temporary, error);
-            throw Failure{"cannot write " + path};
-        }
-    }
-    fs::rename(temporary, target, error);
-    if (error) {
-        fs::remove(temporary, error);
-        throw Failure{"cannot write " + path};
-    }
+    std::string error;
+    const std::optional<FileState> old = ReadFileState(path, error);
+    TemporaryFile temporary;
+    if (!temporary.Create(TemporaryBeside(path), old ? &*old : nullptr, error) || !temporary.Write(bytes, error) ||
+        !temporary.MoveTo(path, error))
+        throw Failure{"cannot write " + error};
 }
 
 std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
@@ -233,31 +236,12 @@ bool LooksLikeMessage(std::string_view text) {
 // Reads the first bytes of a file, to tell an mbox from a message.
 std::string ReadHead(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
-    if (!in) throw Failure{"cannot read " + path.string()};
+    if (!in) throw Failure{"cannot read " + path.string() + ": " + SystemReason()};
     std::string head(256, '\0');
     in.read(head.data(), static_cast<std::streamsize>(head.size()));
     head.resize(static_cast<size_t>(in.gcount()));
-    if (in.bad()) throw Failure{"cannot read " + path.string()};
+    if (in.bad()) throw Failure{"cannot read " + path.string() + ": " + SystemReason()};
     return head;
-}
-
-// Replaces target with the finished temporary file, keeping the target's permission bits
-// and, when asked, the old file as target~ (a second name for it, made before the swap).
-void ReplaceWith(const fs::path& temporary, const fs::path& target, bool keepOld) {
-    std::error_code error, missing;
-    const fs::file_status old = fs::status(target, missing);
-    if (!missing && fs::exists(old)) fs::permissions(temporary, old.permissions(), error);
-    if (!error && keepOld && !missing && fs::exists(old)) {
-        const fs::path backup = target.string() + "~";
-        fs::remove(backup, error);
-        fs::create_hard_link(target, backup, error);
-        if (error) fs::copy_file(target, backup, fs::copy_options::overwrite_existing, error);
-    }
-    if (!error) fs::rename(temporary, target, error);
-    if (error) {
-        fs::remove(temporary, missing);
-        throw Failure{"cannot write " + target.string()};
-    }
 }
 
 namespace {

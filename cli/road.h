@@ -57,7 +57,13 @@ struct Outcome {
 // A name beside the target that no other run picks.
 [[nodiscard]] fs::path TemporaryBeside(const fs::path& target);
 // Written through a temporary file and renamed into place ('-': standard output).
-void WriteOutput(const std::string& path, const std::string& bytes);
-void ReplaceWith(const fs::path& temporary, const fs::path& target, bool keepOld);
+void WriteOutput(const std::string& path, std::string_view bytes);
+// The system's reason for the last failure of a C library call.
+[[nodiscard]] std::string SystemReason();
+// The text with every control byte (C0, DEL, C1 as UTF-8 writes it) as \xNN: a file name or a
+// header of a stranger's sends nothing to the terminal but text.
+[[nodiscard]] std::string Printable(std::string_view text);
+// A line on standard error, printable.
+void Say(std::string_view line);
 // The settings file and image folder installed with the program.
 [[nodiscard]] std::pair<fs::path, fs::path> FindInstalledFiles();

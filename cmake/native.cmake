@@ -55,6 +55,9 @@ if(GLYPHORY_PICTOGRAPHS)
     add_test(NAME cli_archives COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/tests/cli/archive_test.py
              $<TARGET_FILE:glyphory> ${GLYPHORY_PICTOGRAPHS} ${PROJECT_SOURCE_DIR}/../shared/fixtures)
     set_tests_properties(cli_archives PROPERTIES SKIP_RETURN_CODE 77)
+    add_test(NAME cli_mail_stores COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/tests/cli/store_test.py
+             $<TARGET_FILE:glyphory> ${GLYPHORY_PICTOGRAPHS})
+    set_tests_properties(cli_mail_stores PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 600)
     add_test(NAME archive_export_in_chromium COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/tests/cli/export_test.py
              $<TARGET_FILE:glyphory> ${GLYPHORY_PICTOGRAPHS} ${PROJECT_SOURCE_DIR}/../shared/fixtures)
     set_tests_properties(archive_export_in_chromium PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300)

@@ -7,6 +7,7 @@ packages=(
     cmake make g++ clang libclang-rt-14-dev libgtest-dev googletest libbenchmark-dev python3 zip
     g++-mingw-w64-i686 g++-mingw-w64-x86-64
     wine wine64 wine32:i386 xvfb xauth locales fonts-ipafont python3-pil unicode-data fonts-noto-color-emoji chromium
+    procmail dovecot-imapd
 )
 
 missing=()
@@ -18,6 +19,9 @@ if ((${#missing[@]})); then
     export DEBIAN_FRONTEND=noninteractive
     dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
     apt-get update -qq
+    # The tests start the mail programs themselves: no package may start a server of its own.
+    policy=/usr/sbin/policy-rc.d
+    [[ -e $policy ]] || { printf '#!/bin/sh\nexit 101\n' >"$policy" && chmod +x "$policy" && trap 'rm -f "$policy"' EXIT; }
     apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 

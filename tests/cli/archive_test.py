@@ -135,7 +135,7 @@ class Archives(unittest.TestCase):
         self.assertEqual(pairs[1][1], b"")
 
     def test_maildir_and_folders(self):
-        docomo = fixtures()[6]
+        docomo = fixtures()[6].split(b"\n", 1)[1]  # without its "From " line, as a Maildir keeps it
         self.path("mail", "cur", "1.host:2,S", content=docomo)
         self.path("mail", "new", "2.host", content=PLAIN)
         self.path("mail", "tmp", "3.host", content=docomo)  # being delivered: left alone
@@ -147,14 +147,16 @@ class Archives(unittest.TestCase):
         self.assertIn(MARKER, self.read("out", "mail", "cur", "1.host:2,S"))
         self.assertEqual(self.read("out", "mail", "new", "2.host"), PLAIN)
         self.assertEqual(self.read("out", "mail", "notes.txt"), b"not a message\n")
-        self.assertFalse(os.path.exists(self.path("out", "mail", "tmp")))
+        self.assertEqual(os.listdir(self.path("out", "mail", "tmp")), [])  # made for writing, and empty
         self.assertIn(b"files that are not messages, left as they are: 2", r.stderr)
         self.assertIn(b"a symbolic link: 1", r.stderr)
-        # In place: each file replaced, no FILE~ for a Maildir to take for a message.
+        # In place: each message replaced under a new name that keeps its flags, no FILE~ for a
+        # Maildir to take for a message.
         r = run(self.path("mail"), "--in-place")
         self.assertEqual(r.returncode, 0, r.stderr)
-        self.assertEqual(sorted(os.listdir(self.path("mail", "cur"))), ["1.host:2,S"])
-        self.assertIn(MARKER, self.read("mail", "cur", "1.host:2,S"))
+        [name] = os.listdir(self.path("mail", "cur"))
+        self.assertRegex(name, r",S=%d:2,S$" % os.path.getsize(self.path("mail", "cur", name)))
+        self.assertIn(MARKER, self.read("mail", "cur", name))
         self.assertEqual(self.read("mail", "tmp", "3.host"), docomo)
 
     def test_progress_on_a_terminal_and_lines_when_verbose(self):
@@ -194,6 +196,69 @@ class Archives(unittest.TestCase):
         self.assertEqual(inside.returncode, 1)
         self.assertIn(b"is inside", inside.stderr)
         self.assertFalse(os.path.exists(self.path("mail", "converted")))
+
+    def test_in_place_keeps_modes_and_follows_a_symbolic_link(self):
+        docomo = fixtures()[6].split(b"\n", 1)[1]
+        real = self.path("real.eml", content=docomo)
+        os.chmod(real, 0o600)
+        os.symlink("real.eml", self.path("link.eml"))
+        r = run(self.path("link.eml"), "--in-place")
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertTrue(os.path.islink(self.path("link.eml")))  # the link stays, its message is converted
+        self.assertIn(MARKER, self.read("real.eml"))
+        self.assertEqual(self.read("real.eml~"), docomo)
+        for name in ("real.eml", "real.eml~"):
+            self.assertEqual(os.stat(self.path(name)).st_mode & 0o777, 0o600, name)
+
+    def test_outputs_go_where_they_belong(self):
+        message = fixtures()[6].split(b"\n", 1)[1]
+        a, b = self.path("a", "m.eml", content=message), self.path("b", "m.eml", content=message)
+        cases = [  # arguments, what is said
+            ([a, b, "--out-dir", self.path("out")], b"would both be written"),
+            ([a, "--out-dir", self.path("a")], b"over itself"),
+            ([a, "-o", a], b"use --in-place"),
+        ]
+        for args, said in cases:
+            r = run(*args)
+            self.assertEqual(r.returncode, 1, args)
+            self.assertIn(said, r.stderr)
+        self.assertFalse(os.path.exists(self.path("out")))
+        self.assertEqual(self.read("a", "m.eml"), message)
+        # A folder named through ".." keeps its real name; a missing output folder is made.
+        self.path("mail", "sub", "x", content=b"")
+        r = run(self.path("mail", "sub", ".."), "--out-dir", self.path("new", "deeper"))
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertTrue(os.path.exists(self.path("new", "deeper", "mail", "sub", "x")))
+        missing = run(self.path("nothing.eml"), "-o", self.path("o.eml"))
+        self.assertIn(b"nothing.eml: No such file or directory", missing.stderr)
+
+    def test_a_failure_for_want_of_memory_leaves_nothing_behind(self):
+        import resource
+        large = b"From: someone@example.com\n\n" + (b"x" * 127 + b"\n") * (384 << 10)  # 48 MB
+        box = mbox([fixtures()[6], large, fixtures()[6]])
+        self.path("mail", "box", content=box)
+        self.path("mail", "other.eml", content=fixtures()[6].split(b"\n", 1)[1])
+        # Room for the mbox's message, not for the copies of it that the run makes.
+        limit = lambda: resource.setrlimit(resource.RLIMIT_AS, (160 << 20, 160 << 20))
+        r = subprocess.run([CLI, "convert", "--images", IMAGES, self.path("mail"), "--in-place"], capture_output=True,
+                           preexec_fn=limit)
+        self.assertEqual(r.returncode, 1, r.stderr)
+        self.assertIn(b"out of memory", r.stderr)
+        self.assertIn(b"messages read", r.stderr)  # the summary all the same
+        self.assertEqual(self.read("mail", "box"), box)
+        self.assertEqual(sorted(os.listdir(self.path("mail"))), ["box", "other.eml"])
+        self.assertIn(MARKER, self.read("mail", "other.eml"))
+
+    def test_an_mbox_on_standard_input_and_control_bytes_said_as_text(self):
+        source = mbox(fixtures()[:3]).replace(FROM_LINE, b"From \x1b]0;evil\x07x@example.jp Mon Mar  4 10:00:00 2024", 1)
+        r = subprocess.run([CLI, "convert", "--images", IMAGES, "--verbose", "-", "-o", "-"], input=source,
+                           capture_output=True)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        pairs, _ = split_mbox(r.stdout)
+        self.assertEqual(len(pairs), 3)
+        self.assertEqual(r.stdout.count(MARKER), 3)
+        self.assertNotIn(b"\x1b", r.stderr)
+        self.assertIn(b"From \\x1b]0;evil\\x07x@example.jp", r.stderr)
 
 
 if __name__ == "__main__":

@@ -1,0 +1,195 @@
+#!/usr/bin/python3
+"""The glyphory command on stores that mail systems keep and serve, with the real programs:
+procmail delivering into an mbox while it is converted in place, and Dovecot's imap serving a
+Maildir before and after it is converted in place.
+
+Usage: store_test.py GLYPHORY IMAGES_DIR   (as root: Dovecot's imap runs as uid 65534)"""
+import os
+import re
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+CLI, IMAGES = sys.argv[1], sys.argv[2]
+MARKER = b"CreateZaverGlyphory: true"
+FROM_LINE = b"From hanako@docomo.ne.jp Mon Mar  4 10:00:00 2024\n"
+
+
+def docomo(n, body_lines=40):
+    """A Docomo text of some size with a pictograph (F8 9F) on every line."""
+    body = b"".join(b"line %d of message %d \xF8\x9F\n" % (i, n) for i in range(body_lines))
+    return (b"From: hanako@docomo.ne.jp\nSubject: m%d\nMessage-ID: <m%d@example.jp>\n"
+            b"Content-Type: text/plain; charset=Shift_JIS\n\n" % (n, n) + body)
+
+
+def message_ids(data):
+    return re.findall(rb"^Message-ID: <([^>]+)>\r?$", data, re.M)
+
+
+class Mbox(unittest.TestCase):
+    def setUp(self):
+        self.dir = tempfile.TemporaryDirectory()
+        self.addCleanup(self.dir.cleanup)
+        self.box = os.path.join(self.dir.name, "box")
+        with open(self.box, "wb") as f:
+            for n in range(6000):
+                f.write(FROM_LINE + docomo(n) + b"\n")
+        self.rc = os.path.join(self.dir.name, "rc")
+        with open(self.rc, "w") as f:
+            f.write("LOCKSLEEP=1\nLOCKTIMEOUT=3600\n")
+
+    def start_conversion(self):
+        """glyphory converting the mbox in place, once it holds the mbox's dotlock."""
+        run = subprocess.Popen([CLI, "convert", "--images", IMAGES, self.box, "--in-place"], stderr=subprocess.PIPE)
+        lock = self.box + ".lock"
+        while not os.path.exists(lock):
+            self.assertIsNone(run.poll(), "the conversion ended before it locked the mbox")
+            time.sleep(0.005)
+        return run
+
+    def test_deliveries_during_a_conversion_are_all_kept(self):
+        run = self.start_conversion()
+        env = dict(os.environ, ORGMAIL=self.box, DEFAULT=self.box)
+        deliveries = []
+        for n in range(6000, 6005):
+            p = subprocess.Popen(["procmail", "-f", "sender@example.jp", "DEFAULT=" + self.box, self.rc],
+                                 stdin=subprocess.PIPE, env=env)
+            p.stdin.write(docomo(n, 2))
+            p.stdin.close()
+            deliveries.append(p)
+        # The deliveries overlapped the conversion: it was still running when they had started.
+        self.assertIsNone(run.poll(), "the conversion did not last beyond the deliveries' start")
+        _, said = run.communicate(timeout=600)
+        self.assertEqual(run.returncode, 0, said)
+        for p in deliveries:
+            self.assertEqual(p.wait(timeout=120), 0)
+        with open(self.box, "rb") as f:
+            data = f.read()
+        ids = message_ids(data)
+        self.assertEqual(sorted(ids), sorted(b"m%d@example.jp" % n for n in range(6005)))  # each exactly once
+        self.assertEqual(data.count(MARKER), 6000)  # the old ones converted; the new ones came after
+        with open(self.box + "~", "rb") as f:
+            self.assertEqual(len(message_ids(f.read())), 6000)
+        self.assertFalse(os.path.exists(self.box + ".lock"))
+        print(f"mbox: 5 procmail deliveries started while the conversion ran; {len(ids)} messages after it")
+
+    def test_a_writer_that_ignores_the_locks_leaves_the_mbox_untouched(self):
+        run = self.start_conversion()
+        with open(self.box, "ab") as f:
+            f.write(FROM_LINE + docomo(9999, 2) + b"\n")
+        _, said = run.communicate(timeout=600)
+        self.assertEqual(run.returncode, 1)
+        self.assertIn(b"changed while it was converted", said)
+        with open(self.box, "rb") as f:
+            data = f.read()
+        self.assertNotIn(MARKER, data)
+        self.assertIn(b"m9999@example.jp", data)
+        self.assertEqual([f for f in os.listdir(self.dir.name) if "glyphory" in f or f.endswith(".lock")], [])
+
+
+class Dovecot(unittest.TestCase):
+    """Dovecot's imap, pre-authenticated over a pipe as uid 65534, on a Maildir of its own."""
+
+    def setUp(self):
+        self.dir = tempfile.TemporaryDirectory()
+        self.addCleanup(self.dir.cleanup)
+        os.chmod(self.dir.name, 0o755)
+        self.home = os.path.join(self.dir.name, "home")
+        self.maildir = os.path.join(self.home, "Maildir")
+        for sub in ("cur", "new", "tmp"):
+            os.makedirs(os.path.join(self.maildir, sub))
+        for sub in ("run", "state"):
+            os.makedirs(os.path.join(self.dir.name, sub))
+        subprocess.run(["chown", "-R", "65534:65534", self.home], check=True)
+        self.conf = os.path.join(self.dir.name, "dovecot.conf")
+        self.log = os.path.join(self.dir.name, "dovecot.log")
+        with open(self.conf, "w") as f:
+            f.write(f"""protocols =
+mail_location = maildir:{self.maildir}
+mail_save_crlf = yes
+log_path = {self.log}
+info_log_path = {self.log}
+base_dir = {self.dir.name}/run
+state_dir = {self.dir.name}/state
+ssl = no
+mail_uid = 65534
+mail_gid = 65534
+first_valid_uid = 0
+first_valid_gid = 0
+passdb {{
+  driver = static
+  args = password=unused
+}}
+userdb {{
+  driver = static
+  args = uid=65534 gid=65534 home={self.home}
+}}
+""")
+
+    def imap(self, commands):
+        """The server's whole answer to the commands, and what it wrote on standard error."""
+        script = b"".join(commands) + b"z LOGOUT\r\n"
+        env = {"USER": "tester", "HOME": self.home, "MAIL": "maildir:" + self.maildir, "PATH": os.environ["PATH"]}
+        r = subprocess.run(["/usr/lib/dovecot/imap", "-c", self.conf], input=script, capture_output=True, env=env,
+                           timeout=60)
+        return r.stdout, r.stderr
+
+    def fetch_all(self):
+        out, err = self.imap([b"s SELECT INBOX\r\n", b"f FETCH 1:* (FLAGS RFC822.SIZE BODY.PEEK[])\r\n"])
+        self.assertIn(b"\r\nf OK", out, out[-500:] + err)
+        self.assertNotIn(b"BYE", out.split(b"\r\nf OK")[0])
+        fetched = []
+        for m in re.finditer(rb"\* \d+ FETCH \(FLAGS \(([^)]*)\) RFC822.SIZE (\d+) BODY\[\] \{(\d+)\}\r\n", out):
+            start = m.end()
+            fetched.append((m.group(1), int(m.group(2)), out[start:start + int(m.group(3))]))
+        return fetched, err
+
+    def test_a_maildir_converted_in_place_is_served_whole(self):
+        messages = [docomo(n, 3).replace(b"\n", b"\r\n") for n in range(3)]
+        appends = [b"a%d APPEND INBOX (%s) {%d+}\r\n%s\r\n" % (n, flags, len(m), m)
+                   for n, (m, flags) in enumerate(zip(messages, [b"\\Seen", b"\\Flagged \\Seen", b""]))]
+        out, err = self.imap(appends)
+        self.assertEqual(out.count(b"Append completed"), 3, out)
+        before, err_before = self.fetch_all()  # sizes now cached by the server
+        self.assertEqual(len(before), 3)
+        for name in os.listdir(os.path.join(self.maildir, "cur")):
+            os.chmod(os.path.join(self.maildir, "cur", name), 0o600)
+
+        r = subprocess.run([CLI, "convert", "--images", IMAGES, self.maildir, "--in-place"], capture_output=True)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertEqual(os.listdir(os.path.join(self.maildir, "tmp")), [])
+
+        after, err = self.fetch_all()
+        self.assertEqual(len(after), 3)
+        names = sorted(os.listdir(os.path.join(self.maildir, "cur")))
+        sizes = {}
+        for name in names:
+            path = os.path.join(self.maildir, "cur", name)
+            st = os.stat(path)
+            self.assertEqual((st.st_uid, st.st_mode & 0o777), (65534, 0o600), name)
+            self.assertRegex(name, r",S=%d" % st.st_size)
+            sizes[st.st_size] = name
+        # The converted messages take new names, and with them new UIDs: matched by Message-ID.
+        flags_of = {message_ids(body)[0]: set(flags.split()) - {b"\\Recent"} for flags, _, body in before}
+        for flags, size, body in after:
+            self.assertEqual(set(flags.split()) - {b"\\Recent"}, flags_of[message_ids(body)[0]])
+            self.assertIn(size, sizes)  # RFC822.SIZE is the file's size
+            self.assertIn(MARKER, body)
+            self.assertEqual(size, len(body))
+        # Run this way, imap logs on its standard error; the log file, should there be one, too.
+        log = err_before + err
+        if os.path.exists(self.log):
+            with open(self.log, "rb") as f:
+                log += f.read()
+        self.assertNotRegex(log, rb"Error|Panic|Fatal|Warning", log)
+        print("dovecot: every FETCH completed before and after; RFC822.SIZE",
+              [s for _, s, _ in after], "= file sizes; flags", [f.decode() for f, _, _ in after])
+
+
+if __name__ == "__main__":
+    if os.geteuid() != 0:
+        print("not root: Dovecot's imap cannot run as another user - skipped")
+        sys.exit(77)
+    unittest.main(argv=sys.argv[:1], verbosity=2)
