@@ -62,28 +62,51 @@ namespace {
 // How long a run waits for an mbox's locks before it leaves the mbox as it is.
 constexpr std::chrono::seconds LOCK_WAIT{30};
 
+// What a writer that took only the kernel lock appended to the replaced mbox, appended to the
+// new one under the locks again.
+void KeepLateMail(const fs::path& path, const std::string& late, const std::string& shown) {
+    std::string error;
+    const std::unique_ptr<MailboxLock> lock = MailboxLock::Take(path, LOCK_WAIT, error);
+    std::ofstream out;
+    if (lock) {
+        lock->DoneReading();
+        out.open(path, std::ios::binary | std::ios::app);
+        out.write(late.data(), static_cast<std::streamsize>(late.size()));
+        out.close();
+    }
+    if (!lock || !out)
+        throw Failure{"cannot add to " + shown + " the mail delivered while it was replaced (" + std::to_string(late.size()) +
+                      " bytes, kept in the old file): " + (lock ? SystemReason() : error)};
+}
+
 // Every message of an mbox down the road, written to target (the mbox itself when in place;
 // '-': standard output) a message at a time: the "From " lines and the quoting of lines that
 // were not converted stay exactly, a converted message is quoted again and its Content-Length
-// set. In place, the mbox stays locked from before it is read until it is replaced, so that a
-// message delivered meanwhile waits and lands in the new mbox; should the mbox change all the
-// same (a writer that ignores the locks), it is left as it is.
-void ConvertMbox(std::istream& in, const std::string& shown, const fs::path& path, const fs::path& target, bool named,
+// set. The mbox is read from path, or from input (standard input) when given. In place, the
+// mbox stays locked from before it is read until it is replaced, so that a message delivered
+// meanwhile waits and lands in the new mbox; should the mbox change all the same (a writer
+// that ignores the locks), it is left as it is.
+void ConvertMbox(const fs::path& path, std::istream* input, const std::string& shown, const fs::path& target, bool named,
                  const Options& options, Tally& tally, Progress& progress) {
     std::string error;
     std::unique_ptr<MailboxLock> lock;
-    std::optional<FileState> before;
+    std::unique_ptr<std::istream> locked;
+    std::ifstream file;
     if (options.inPlace) {
         lock = MailboxLock::Take(path, LOCK_WAIT, error);
         if (!lock) throw Failure{"cannot lock " + shown + ", left as it was: " + error};
-        before = ReadFileState(path, error);
-        if (!before) throw Failure{"cannot read " + error};
+        locked = std::make_unique<std::istream>(&lock->Contents());
+        input = locked.get();
+    } else if (!input) {
+        file.open(path, std::ios::binary);
+        if (!file) throw Failure{"cannot read " + shown + ": " + SystemReason()};
+        input = &file;
     }
     const bool toOutput = target == "-";
     TemporaryFile temporary;
     if (!toOutput) {
         std::string none;
-        const std::optional<FileState> old = options.inPlace ? before : ReadFileState(target, none);
+        const std::optional<FileState> old = options.inPlace ? lock->Locked() : ReadFileState(target, none);
         if (!temporary.Create(TemporaryBeside(target), old ? &*old : nullptr, error)) throw Failure{"cannot write " + error};
     }
     // Written a megabyte at a time: each write is a system call.
@@ -99,7 +122,7 @@ void ConvertMbox(std::istream& in, const std::string& shown, const fs::path& pat
         if (pending.size() >= (1u << 20)) flush();
     };
     bool changed = false;
-    const bool read = ForEachMboxMessage(in, [&](std::string_view fromLine, std::string_view message) {
+    const bool read = ForEachMboxMessage(*input, [&](std::string_view fromLine, std::string_view message) {
         if (lock) lock->Refresh();
         write(fromLine);
         if (fromLine.empty()) {  // bytes before the first message
@@ -130,12 +153,20 @@ void ConvertMbox(std::istream& in, const std::string& shown, const fs::path& pat
     }
     if (options.inPlace && !changed) return;
     if (options.inPlace) {
+        lock->DoneReading();
+        // The path must still name the file that was locked and read, as it was.
+        const FileState& before = lock->Locked();
         const std::optional<FileState> after = ReadFileState(path, error);
-        if (!after || after->size != before->size || after->modified != before->modified)
+        if (!after || after->device != before.device || after->inode != before.inode || after->size != before.size ||
+            after->modified != before.modified)
             throw Failure{shown + " changed while it was converted (written to without its locks): left as it was"};
         if (named && !KeepCopy(path, path.string() + "~", error)) throw Failure{"cannot keep the old mbox: " + error};
     }
     if (!temporary.MoveTo(target, error)) throw Failure{"cannot write " + error};
+    if (!options.inPlace) return;
+    const std::string late = lock->ReleaseAndTakeLateMail();
+    lock.reset();
+    if (!late.empty()) KeepLateMail(path, late, shown);
 }
 
 // Standard input with its first bytes, read to tell an mbox from a message, before the rest.
@@ -160,15 +191,24 @@ private:
     char m_block[64 * 1024];
 };
 
-// A message read whole, down the road to target or in place of the file it came from.
+// A message read whole, down the road to target or in place of the file it came from (a
+// Maildir's message the Maildir way, in place or into a Maildir under --out-dir).
 void ConvertOneMessage(const std::string& input, const std::string& shown, const fs::path& file, const fs::path& target,
                        bool named, const Options& options, Tally& tally, Progress& progress) {
     std::string error;
     const bool maildir = file != "-" && IsMaildirMessage(file);
+    const bool intoMaildir = maildir && options.outDir && !named;
+    // A copy is as private as the message it came from.
+    std::optional<FileState> like = file == "-" ? std::nullopt : ReadFileState(file, error);
+    if (!options.inPlace && like) like->owner = like->group = FileState::ANY_OWNER;
+    const auto write = [&](std::string_view bytes) {
+        intoMaildir ? WriteMaildirMessage(target, bytes, like ? &*like : nullptr)
+                    : WriteOutput(target.string(), bytes, like ? &*like : nullptr);
+    };
     if (!named && !LooksLikeMessage(input)) {
         ++tally.notMessages;
         Advance(progress, tally, input.size());
-        if (!options.inPlace) maildir ? WriteMaildirMessage(target, input, nullptr) : WriteOutput(target.string(), input);
+        if (!options.inPlace) write(input);
         if (options.verbose) Say(shown + ": not a message, left as it is");
         return;
     }
@@ -176,15 +216,14 @@ void ConvertOneMessage(const std::string& input, const std::string& shown, const
     Count(tally, outcome);
     Advance(progress, tally, input.size());
     if (!options.inPlace) {
-        maildir && target != "-" ? WriteMaildirMessage(target, outcome.message, nullptr) : WriteOutput(target.string(), outcome.message);
+        write(outcome.message);
     } else if (outcome.message != input) {
-        const std::optional<FileState> state = ReadFileState(file, error);
-        if (!state) throw Failure{"cannot read " + error};
+        if (!like) throw Failure{"cannot read " + error};
         if (maildir) {
-            ReplaceMaildirMessage(file, outcome.message, *state);
+            ReplaceMaildirMessage(file, outcome.message, *like);
         } else {
             if (named && !KeepCopy(file, file.string() + "~", error)) throw Failure{"cannot keep the old message: " + error};
-            WriteOutput(file.string(), outcome.message);
+            WriteOutput(file.string(), outcome.message, &*like);
         }
     }
     if (named || options.verbose) Say(shown + ": " + outcome.said);
@@ -200,34 +239,35 @@ void ConvertFile(const fs::path& path, const fs::path& target, bool named, const
     if (path == "-") {
         char head[5];
         std::cin.read(head, sizeof head);
-        HeadThenRest rest(std::string(head, static_cast<size_t>(std::cin.gcount())), std::cin.rdbuf());
+        const std::string start(head, static_cast<size_t>(std::cin.gcount()));
+        HeadThenRest rest(start, std::cin.rdbuf());
         std::istream in(&rest);
         const std::string shown = "(standard input)";
-        if (options.mbox || IsMboxStart(std::string_view(head, static_cast<size_t>(std::cin.gcount())))) {
-            ConvertMbox(in, shown, path, target, named, options, tally, progress);
+        if (options.mbox || IsMboxStart(start)) {
+            ConvertMbox(path, &in, shown, target, named, options, tally, progress);
             return;
         }
         const std::string input{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        if (std::cin.bad()) throw Failure{"cannot read standard input: " + SystemReason()};
         ConvertOneMessage(input, shown, path, target, named, options, tally, progress);
         return;
     }
     std::error_code error;
     const fs::path file = options.inPlace && named ? fs::canonical(path, error) : path;
     if (error) throw Failure{"cannot read " + path.string() + ": " + error.message()};
+    // A Maildir's file is one message, never an mbox; a link to one would be left pointing at
+    // nothing once the message takes its new name.
+    const bool maildir = IsMaildirMessage(file);
+    if (maildir && file != path && fs::is_symlink(path, error))
+        throw Failure{path.string() + " is a link to a message of a Maildir: convert the Maildir itself"};
     const fs::path out = options.inPlace ? file : target;
     // A message is read whole at once; a large file is looked at first, for an mbox is read a
     // message at a time.
     const bool large = fs::file_size(file, error) > (4u << 20) && !error;
-    const auto convertMbox = [&] {
-        std::ifstream in(file, std::ios::binary);
-        if (!in) throw Failure{"cannot read " + path.string() + ": " + SystemReason()};
-        ConvertMbox(in, path.string(), file, out, named, options, tally, progress);
-    };
-    // A Maildir's file is one message, never an mbox.
-    const bool maildir = IsMaildirMessage(file);
-    if (!maildir && (options.mbox || (large && IsMboxStart(ReadHead(file))))) return convertMbox();
+    if (!maildir && (options.mbox || (large && IsMboxStart(ReadHead(file)))))
+        return ConvertMbox(file, nullptr, path.string(), out, named, options, tally, progress);
     const std::string input = ReadInput(file.string());
-    if (!maildir && IsMboxStart(input)) return convertMbox();
+    if (!maildir && IsMboxStart(input)) return ConvertMbox(file, nullptr, path.string(), out, named, options, tally, progress);
     ConvertOneMessage(input, path.string(), file, out, named, options, tally, progress);
 }
 
@@ -310,10 +350,9 @@ void SayFailure(const std::string& message, const Progress& progress) {
 }
 
 fs::path OutputNameOf(const fs::path& input) {
-    std::error_code error;
-    const fs::path real = fs::weakly_canonical(input, error);
-    const fs::path name = (error ? input : real).filename();
-    return name.empty() || name == ".." || name == "." ? fs::path("root") : name;
+    fs::path normal = fs::absolute(input).lexically_normal();
+    if (normal.filename().empty()) normal = normal.parent_path();
+    return normal.filename().empty() ? fs::path("root") : normal.filename();
 }
 
 uint64_t BytesUnder(const fs::path& path) {

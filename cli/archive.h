@@ -34,8 +34,9 @@ struct Progress {
 void PrintSummary(const Tally& tally, const Progress& progress);
 // A failure said on its own line, the progress line cleared first.
 void SayFailure(const std::string& message, const Progress& progress);
-// The name an input file or folder takes under --out-dir: its own, as its real path has it
-// ("a/sub/.." is "a"), so that nothing is written outside the output folder.
+// The name an input file or folder takes under --out-dir: its own, as its path has it once
+// "." and ".." are taken out ("a/sub/.." is "a"), so that nothing is written outside the
+// output folder.
 [[nodiscard]] fs::path OutputNameOf(const fs::path& input);
 // The bytes of a file, or of the files of a folder and the folders in it.
 [[nodiscard]] uint64_t BytesUnder(const fs::path& path);

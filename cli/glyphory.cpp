@@ -157,6 +157,11 @@ void SetUpHost(const Options& options) {
     ScanPictographFolder((images / "docomo").string() + "/", g_mapDocomo);
 }
 
+// Whether path is folder or lies in it.
+bool IsWithin(const fs::path& folder, const fs::path& path) {
+    return std::mismatch(folder.begin(), folder.end(), path.begin(), path.end()).first == folder.end();
+}
+
 // Both name one file (or folder) that exists.
 bool SameFile(const fs::path& a, const fs::path& b) {
     std::error_code error;
@@ -180,7 +185,8 @@ void CheckOutputs(const Options& options) {
         if (file == "-") continue;
         if (SameFile(target, file)) throw Failure{"--out-dir " + *options.outDir + " would write " + file + " over itself"};
         const fs::path in = fs::weakly_canonical(file, error);
-        if (fs::is_directory(in, error) && std::mismatch(in.begin(), in.end(), outDir.begin(), outDir.end()).first == in.end())
+        if (IsWithin(outDir, in)) throw Failure{file + " is inside the output folder " + *options.outDir + ": choose one outside it"};
+        if (fs::is_directory(in, error) && IsWithin(in, outDir))
             throw Failure{"the output folder " + *options.outDir + " is inside " + file + ": choose one outside it"};
     }
     fs::create_directories(outDir, error);
@@ -198,8 +204,13 @@ int Run(const Options& options) {
     bool long_run = options.files.size() > 5;
     for (const std::string& file : options.files) {
         std::error_code error;
-        long_run |= file != "-" && (options.mbox || fs::is_directory(file, error) ||
-                                    (fs::is_regular_file(file, error) && IsMboxStart(ReadHead(file))));
+        long_run |= file != "-" && (options.mbox || fs::is_directory(file, error) || (fs::is_regular_file(file, error) && [&] {
+                                        try {
+                                            return IsMboxStart(ReadHead(file));
+                                        } catch (const Failure&) {
+                                            return false;  // said when the file's turn comes
+                                        }
+                                    }()));
     }
 #if !defined(_WIN32)
     progress.shown = long_run && isatty(2);

@@ -49,20 +49,25 @@ std::string UniqueName() {
     return unique + host;
 }
 
-fs::path TmpOf(const fs::path& message) { return message.parent_path().parent_path() / "tmp"; }
+// A path with "." and ".." taken out: the folders of a Maildir are told by their names.
+fs::path Normal(const fs::path& path) { return fs::absolute(path).lexically_normal(); }
 
-void WriteThroughTmp(const fs::path& target, std::string_view message, const FileState* like) {
+fs::path TmpOf(const fs::path& message) { return Normal(message).parent_path().parent_path() / "tmp"; }
+
+// Written in the Maildir's tmp/, then moved to target; a message in place keeps the time it
+// came (its modification time, which an IMAP server shows as the date it was received).
+void WriteThroughTmp(const fs::path& target, std::string_view message, const FileState* like, bool keepTime) {
     TemporaryFile temporary;
     std::string error;
     if (!temporary.Create(TmpOf(target) / UniqueName(), like, error) || !temporary.Write(message, error) ||
-        !temporary.MoveTo(target, error))
+        (keepTime && !temporary.KeepModified(*like, error)) || !temporary.MoveTo(target, error))
         throw Failure{"cannot write " + error};
 }
 
 }  // namespace
 
 bool IsMaildirMessage(const fs::path& file) {
-    const fs::path folder = file.parent_path();
+    const fs::path folder = Normal(file).parent_path();
     if (folder.filename() != "cur" && folder.filename() != "new") return false;
     std::error_code error;
     const fs::path root = folder.parent_path();
@@ -85,15 +90,19 @@ std::string NewMaildirName(std::string_view name, std::string_view message) {
 }
 
 void ReplaceMaildirMessage(const fs::path& file, std::string_view message, const FileState& like) {
-    WriteThroughTmp(file.parent_path() / NewMaildirName(file.filename().string(), message), message, &like);
-    std::error_code error;
-    if (!fs::remove(file, error))
-        throw Failure{"cannot remove " + file.string() + " after writing its converted message: " + error.message()};
+    const fs::path replacement = Normal(file).parent_path() / NewMaildirName(file.filename().string(), message);
+    WriteThroughTmp(replacement, message, &like, true);
+    // A message renamed (its flags changed) or removed meanwhile stays as its reader left it.
+    std::error_code error, ignored;
+    if (fs::remove(file, error)) return;
+    fs::remove(replacement, ignored);
+    throw Failure{file.string() + (error ? " cannot be replaced: " + error.message() : " was renamed or removed while it was converted") +
+                  "; left as it is"};
 }
 
 void WriteMaildirMessage(const fs::path& target, std::string_view message, const FileState* like) {
     std::error_code error;
     fs::create_directories(TmpOf(target), error);
     if (error) throw Failure{"cannot write " + TmpOf(target).string() + ": " + error.message()};
-    WriteThroughTmp(target.parent_path() / WithTrueSizes(target.filename().string(), message), message, like);
+    WriteThroughTmp(target.parent_path() / WithTrueSizes(target.filename().string(), message), message, like, false);
 }

@@ -23,8 +23,9 @@ struct FileState;
 // where the name had one) telling its true size.
 [[nodiscard]] std::string NewMaildirName(std::string_view name, std::string_view message);
 
-// message written in place of the Maildir message file, with like's mode and owner; throws
-// Failure, leaving file as it was, when it cannot.
+// message written in place of the Maildir message file, with like's mode, owner and time;
+// throws Failure when it cannot, or when the file was renamed or removed meanwhile (its new
+// message is then removed again: the Maildir holds the message once, as it was).
 void ReplaceMaildirMessage(const fs::path& file, std::string_view message, const FileState& like);
 
 // message written as the Maildir message target (a new one; a file of that name is replaced),

@@ -22,6 +22,7 @@
 #include "mime/entity_kind.h"
 #include "mime/message_rewriter.h"
 #include "platform/mail_files.h"
+#include "render/utf8.h"
 #include "settings/plugin_settings.h"
 #include "shell/convert_command.h"
 
@@ -59,19 +60,19 @@ std::string ReadInput(const std::string& path) {
 std::string Printable(std::string_view text) {
     std::string shown;
     shown.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        const auto ch = static_cast<unsigned char>(text[i]);
-        // C0 controls, DEL, and the C1 controls as UTF-8 writes them (U+0080-009F).
-        const bool c1 = ch == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
-                        static_cast<unsigned char>(text[i + 1]) <= 0x9F;
-        if (ch >= 0x20 && ch != 0x7F && !c1) {
-            shown += text[i];
+    for (size_t i = 0; i < text.size();) {
+        const Utf8Char c = DecodeUtf8(text, i);
+        // C0 controls, DEL, the C1 controls (as characters or as bytes of no UTF-8 character).
+        if (c.valid && c.cp >= 0x20 && c.cp != 0x7F && !(c.cp >= 0x80 && c.cp <= 0x9F)) {
+            shown.append(text.substr(i, c.length));
+            i += c.length;
             continue;
         }
-        const unsigned code = c1 ? static_cast<unsigned char>(text[++i]) : ch;
-        char escaped[8];
-        std::snprintf(escaped, sizeof escaped, "\\x%02x", code);
-        shown += escaped;
+        for (size_t end = i + c.length; i < end; ++i) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", static_cast<unsigned char>(text[i]));
+            shown += escaped;
+        }
     }
     return shown;
 }
@@ -94,18 +95,22 @@ fs::path TemporaryBeside(const fs::path& target) {
 
 // Written to a temporary file beside the target and renamed into place: never half-written,
 // never readable by more than the target is. A file replaced keeps its permission bits (a
-// mail file of 0600 stays 0600) and owner.
-void WriteOutput(const std::string& path, std::string_view bytes) {
-    if (path == "-") {
-        std::cout.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        std::cout.flush();
-        if (!std::cout) throw Failure{"cannot write standard output: " + SystemReason()};
+// mail file of 0600 stays 0600) and owner; a new one takes those of like, when given. What is
+// no regular file (a device, a pipe) is written to as it is.
+void WriteOutput(const std::string& path, std::string_view bytes, const FileState* like) {
+    std::string error;
+    const std::optional<FileState> old = path == "-" ? std::nullopt : ReadFileState(path, error);
+    if (path == "-" || (old && !old->regular)) {
+        std::ofstream file;
+        if (path != "-") file.open(path, std::ios::binary);
+        std::ostream& out = path == "-" ? std::cout : file;
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        out.flush();
+        if (!out) throw Failure{"cannot write " + (path == "-" ? std::string("standard output") : path) + ": " + SystemReason()};
         return;
     }
-    std::string error;
-    const std::optional<FileState> old = ReadFileState(path, error);
     TemporaryFile temporary;
-    if (!temporary.Create(TemporaryBeside(path), old ? &*old : nullptr, error) || !temporary.Write(bytes, error) ||
+    if (!temporary.Create(TemporaryBeside(path), old ? &*old : like, error) || !temporary.Write(bytes, error) ||
         !temporary.MoveTo(path, error))
         throw Failure{"cannot write " + error};
 }

@@ -56,12 +56,15 @@ struct Outcome {
 [[nodiscard]] bool LooksLikeMessage(std::string_view text);
 // A name beside the target that no other run picks.
 [[nodiscard]] fs::path TemporaryBeside(const fs::path& target);
-// Written through a temporary file and renamed into place ('-': standard output).
-void WriteOutput(const std::string& path, std::string_view bytes);
+struct FileState;
+
+// Written through a temporary file and renamed into place ('-': standard output); a new file
+// takes the mode of like, when given.
+void WriteOutput(const std::string& path, std::string_view bytes, const FileState* like = nullptr);
 // The system's reason for the last failure of a C library call.
 [[nodiscard]] std::string SystemReason();
-// The text with every control byte (C0, DEL, C1 as UTF-8 writes it) as \xNN: a file name or a
-// header of a stranger's sends nothing to the terminal but text.
+// The text with every control character (C0, DEL, C1, and bytes that are no UTF-8) as \xNN: a
+// file name or a header of a stranger's sends nothing to the terminal but text.
 [[nodiscard]] std::string Printable(std::string_view text);
 // A line on standard error, printable.
 void Say(std::string_view line);

@@ -1,6 +1,7 @@
 // Files of a mail store as its other programs expect them: a file that replaces another is
 // made whole under a name of its own, with the other's permission bits (and owner, where the
-// run may set it) from the start, and an mbox is locked as delivery agents lock it.
+// run may set it) from the start, and an mbox is locked as delivery agents lock it. A run that
+// is interrupted (SIGINT, SIGTERM, SIGHUP) leaves neither its temporary files nor its locks.
 #pragma once
 
 #include <chrono>
@@ -8,6 +9,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <streambuf>
 #include <string>
 #include <string_view>
 
@@ -15,11 +17,14 @@ namespace fs = std::filesystem;
 
 // What a file is, to make another like it and to tell whether it changed.
 struct FileState {
+    static constexpr uint32_t ANY_OWNER = 0xFFFFFFFF;  // an owner not to be copied
     uint32_t mode = 0;  // permission bits
-    uint32_t owner = 0;
-    uint32_t group = 0;
+    uint32_t owner = ANY_OWNER;
+    uint32_t group = ANY_OWNER;
     uint64_t size = 0;
     int64_t modified = 0;  // nanoseconds since the epoch
+    uint64_t device = 0, inode = 0;  // which file it is
+    bool regular = true;
 };
 
 // The state of the file at path (a symbolic link followed); nothing, with the system's reason
@@ -39,13 +44,15 @@ public:
     // Made at path; like: the file it stands in for, or none (the default mode).
     [[nodiscard]] bool Create(const fs::path& path, const FileState* like, std::string& error);
     [[nodiscard]] bool Write(std::string_view bytes, std::string& error);
+    // The time the file was last modified, as like's (a Maildir message's tells when it came).
+    [[nodiscard]] bool KeepModified(const FileState& like, std::string& error);
     // Written to the disk and closed, then renamed to target, which it replaces in one step.
     [[nodiscard]] bool MoveTo(const fs::path& target, std::string& error);
-    [[nodiscard]] const fs::path& Path() const { return m_path; }
 
 private:
     fs::path m_path;
     intptr_t m_file = -1;
+    bool m_readOnly = false;
 };
 
 // This machine's name, for the unique names of Maildir messages.
@@ -55,23 +62,49 @@ private:
 // file's mode and owner), else a copy with its permission bits; an old file of that name goes.
 [[nodiscard]] bool KeepCopy(const fs::path& file, const fs::path& copy, std::string& error);
 
-// The locks Debian's mail programs (procmail, the local delivery agents, mutt) honour on an
-// mbox, held until destroyed: the dotlock FILE.lock, made by link() from a file of our own
-// and refreshed while held (one left by a program that died is stale after LOCK_STALE), and a
-// kernel lock (fcntl) on the file itself, taken in that order as they take them.
+// The locks Debian's mail programs (procmail, Postfix's and Dovecot's delivery agents, mutt)
+// honour on an mbox, held until destroyed: the dotlock FILE.lock, made by link() from a file of
+// our own and refreshed while held (one is stale when older than LOCK_STALE, or when it names
+// a process of this machine that is gone), and a kernel lock (fcntl) on the file itself.
 class MailboxLock {
 public:
+    // The mbox's bytes from its start, read through the lock's own descriptor: to close any
+    // other descriptor of the file would let the kernel lock go.
+    class Reader : public std::streambuf {
+    public:
+        explicit Reader(intptr_t file) : m_file(file) {}
+
+    protected:
+        int_type underflow() override;
+
+    private:
+        intptr_t m_file;
+        char m_block[64 * 1024];
+    };
+
     static constexpr std::chrono::seconds LOCK_STALE{1024};
     // Nothing, with the reason in error, when the locks could not be had within wait.
     [[nodiscard]] static std::unique_ptr<MailboxLock> Take(const fs::path& mbox, std::chrono::milliseconds wait,
                                                            std::string& error);
     ~MailboxLock();
+    // The mbox as it was when locked.
+    [[nodiscard]] const FileState& Locked() const { return m_locked; }
+    [[nodiscard]] Reader& Contents() { return *m_reader; }
+    // Where the system cannot replace a file that is open (Windows), the reading descriptor
+    // is closed; elsewhere it stays, holding the kernel lock.
+    void DoneReading();
     // Marks the dotlock as still held, so that no one takes it for stale in a long run.
     void Refresh();
+    // After the mbox was replaced: the locks are let go, and what a writer that had opened the
+    // old file (one that takes only the kernel lock) then appended to it is returned, to be
+    // appended to the new mbox.
+    [[nodiscard]] std::string ReleaseAndTakeLateMail();
 
 private:
     MailboxLock() = default;
     fs::path m_dotlock;
     intptr_t m_file = -1;
+    FileState m_locked;
+    std::unique_ptr<Reader> m_reader;
     std::chrono::steady_clock::time_point m_refreshed;
 };

@@ -1,18 +1,20 @@
 #include "platform/mail_files.h"
 
 #include <cerrno>
+#include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <random>
+#include <system_error>
 #include <thread>
 
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
-std::string Reason(const fs::path& path) { return path.string() + ": " + std::strerror(errno); }
+std::string Reason(const fs::path& path, int error = errno) { return path.string() + ": " + std::strerror(error); }
 
 bool WriteAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
@@ -25,9 +27,53 @@ bool WriteAll(int fd, std::string_view bytes) {
 }
 
 FileState StateOf(const struct stat& st) {
-    return {static_cast<uint32_t>(st.st_mode & 07777), static_cast<uint32_t>(st.st_uid), static_cast<uint32_t>(st.st_gid),
-            static_cast<uint64_t>(st.st_size),
-            static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + static_cast<int64_t>(st.st_mtim.tv_nsec)};
+    FileState state;
+    state.mode = static_cast<uint32_t>(st.st_mode & 07777);
+    state.owner = static_cast<uint32_t>(st.st_uid);
+    state.group = static_cast<uint32_t>(st.st_gid);
+    state.size = static_cast<uint64_t>(st.st_size);
+    state.modified = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + static_cast<int64_t>(st.st_mtim.tv_nsec);
+    state.device = static_cast<uint64_t>(st.st_dev);
+    state.inode = static_cast<uint64_t>(st.st_ino);
+    state.regular = S_ISREG(st.st_mode);
+    return state;
+}
+
+// What an interrupted run removes: its temporary files and locks. The signal handler may only
+// read plain memory and unlink, so the names stand in fixed slots, which hold names only while
+// their files are there.
+constexpr int CLEANUP_SLOTS = 8;
+char s_cleanup[CLEANUP_SLOTS][4096];
+volatile std::sig_atomic_t s_cleanupUsed[CLEANUP_SLOTS];
+
+extern "C" void RemoveAndDie(int signal) {
+    for (int slot = 0; slot < CLEANUP_SLOTS; ++slot)
+        if (s_cleanupUsed[slot]) ::unlink(s_cleanup[slot]);
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
+// The slot that now names path, or -1 when none is free (the file is then only removed by
+// its owner, as before an interruption).
+int RemoveIfInterrupted(const fs::path& path) {
+    static const bool installed = [] {
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP}) std::signal(signal, RemoveAndDie);
+        return true;
+    }();
+    (void)installed;
+    if (path.native().size() >= sizeof s_cleanup[0]) return -1;
+    for (int slot = 0; slot < CLEANUP_SLOTS; ++slot) {
+        if (s_cleanupUsed[slot]) continue;
+        std::memcpy(s_cleanup[slot], path.c_str(), path.native().size() + 1);
+        s_cleanupUsed[slot] = 1;
+        return slot;
+    }
+    return -1;
+}
+
+void Forget(const fs::path& path) {
+    for (int slot = 0; slot < CLEANUP_SLOTS; ++slot)
+        if (s_cleanupUsed[slot] && path.native() == s_cleanup[slot]) s_cleanupUsed[slot] = 0;
 }
 
 }  // namespace
@@ -43,7 +89,9 @@ std::optional<FileState> ReadFileState(const fs::path& path, std::string& error)
 
 TemporaryFile::~TemporaryFile() {
     if (m_file >= 0) ::close(static_cast<int>(m_file));
-    if (!m_path.empty()) ::unlink(m_path.c_str());
+    if (m_path.empty()) return;
+    ::unlink(m_path.c_str());
+    Forget(m_path);
 }
 
 bool TemporaryFile::Create(const fs::path& path, const FileState* like, std::string& error) {
@@ -55,18 +103,15 @@ bool TemporaryFile::Create(const fs::path& path, const FileState* like, std::str
     }
     m_file = fd;
     m_path = path;
-    if (like) {
-        // The umask may have taken bits away; a file of another owner is given back to it where
-        // this run may do so (as root), else it stays the runner's.
-        if (::fchmod(fd, mode) != 0) {
-            error = Reason(path);
-            return false;
-        }
-        if ((like->owner != ::geteuid() || like->group != ::getegid()) && ::geteuid() == 0 &&
-            ::fchown(fd, static_cast<uid_t>(like->owner), static_cast<gid_t>(like->group)) != 0) {
-            error = Reason(path);
-            return false;
-        }
+    RemoveIfInterrupted(path);
+    if (!like) return true;
+    // The umask may have taken bits away; a file of another owner is given back to it where
+    // this run may do so (as root), else it stays the runner's.
+    const bool otherOwner = like->owner != FileState::ANY_OWNER && (like->owner != ::geteuid() || like->group != ::getegid());
+    if (::fchmod(fd, mode) != 0 ||
+        (otherOwner && ::geteuid() == 0 && ::fchown(fd, static_cast<uid_t>(like->owner), static_cast<gid_t>(like->group)) != 0)) {
+        error = Reason(path);
+        return false;
     }
     return true;
 }
@@ -77,17 +122,28 @@ bool TemporaryFile::Write(std::string_view bytes, std::string& error) {
     return false;
 }
 
+bool TemporaryFile::KeepModified(const FileState& like, std::string& error) {
+    const struct timespec times[2] = {{0, UTIME_OMIT},
+                                      {static_cast<time_t>(like.modified / 1000000000), static_cast<long>(like.modified % 1000000000)}};
+    if (::futimens(static_cast<int>(m_file), times) == 0) return true;
+    error = Reason(m_path);
+    return false;
+}
+
 bool TemporaryFile::MoveTo(const fs::path& target, std::string& error) {
     const int fd = static_cast<int>(m_file);
     m_file = -1;
-    if (::fsync(fd) != 0 || ::close(fd) != 0) {
-        error = Reason(m_path);
+    const bool synced = ::fsync(fd) == 0;
+    const int failure = errno;
+    if (::close(fd) != 0 || !synced) {
+        error = Reason(m_path, synced ? errno : failure);
         return false;
     }
     if (::rename(m_path.c_str(), target.c_str()) != 0) {
         error = Reason(target);
         return false;
     }
+    Forget(m_path);
     m_path.clear();
     return true;
 }
@@ -103,29 +159,30 @@ bool KeepCopy(const fs::path& file, const fs::path& copy, std::string& error) {
         return false;
     }
     if (::link(file.c_str(), copy.c_str()) == 0) return true;
-    std::error_code failed;
-    fs::copy_file(file, copy, failed);
-    if (!failed) fs::permissions(copy, fs::status(file, failed).permissions(), failed);
-    if (failed) error = copy.string() + ": " + failed.message();
-    return !failed;
+    error = Reason(copy);
+    return false;
 }
 
 namespace {
 
-// A dotlock that no living program holds: older than LOCK_STALE, or naming in it a process of
-// this machine that is gone.
+// A dotlock that no living program holds: older than LOCK_STALE, or naming in it (as its
+// process number, alone or before ":" and this machine's name) a process here that is gone.
 bool IsStale(const fs::path& dotlock) {
     struct stat st{};
     if (::stat(dotlock.c_str(), &st) != 0) return false;
     if (std::chrono::system_clock::now() - std::chrono::system_clock::from_time_t(st.st_mtime) > MailboxLock::LOCK_STALE)
         return true;
-    char text[32] = {};
+    char text[300] = {};
     const int fd = ::open(dotlock.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;
     const ssize_t read = ::read(fd, text, sizeof text - 1);
     ::close(fd);
-    const long pid = read > 0 ? std::strtol(text, nullptr, 10) : 0;
-    return pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+    char* end = nullptr;
+    const long pid = read > 0 ? std::strtol(text, &end, 10) : 0;
+    if (pid <= 0) return false;
+    const std::string_view rest(end);
+    const bool here = rest.empty() || rest == "\n" || (rest.front() == ':' && rest.substr(1, rest.find('\n') - 1) == HostName());
+    return here && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
 }
 
 // The dotlock, by the one way that is safe on every file system: a file of our own with a
@@ -137,11 +194,11 @@ bool TakeDotlock(const fs::path& dotlock, std::chrono::steady_clock::time_point 
         error = Reason(own);
         return false;
     }
-    const std::string pid = std::to_string(::getpid()) + "\n";
-    const bool written = WriteAll(fd, pid);
-    ::close(fd);
+    RemoveIfInterrupted(own);
+    const std::string pid = std::to_string(::getpid()) + ":" + HostName() + "\n";
     bool taken = false;
-    while (written) {
+    if (!WriteAll(fd, pid)) error = Reason(own);
+    else for (;;) {
         const int linked = ::link(own.c_str(), dotlock.c_str()) == 0 ? 0 : errno;
         // Over NFS a link may be made though the call failed: the link count says.
         struct stat st{};
@@ -150,21 +207,23 @@ bool TakeDotlock(const fs::path& dotlock, std::chrono::steady_clock::time_point 
             break;
         }
         if (linked != EEXIST) {
-            error = dotlock.string() + ": " + std::strerror(linked);
+            error = Reason(dotlock, linked);
             break;
-        }
-        if (IsStale(dotlock)) {
-            ::unlink(dotlock.c_str());
-            continue;
         }
         if (std::chrono::steady_clock::now() >= deadline) {
             error = dotlock.string() + " is held by another program";
             break;
         }
+        if (IsStale(dotlock) && ::unlink(dotlock.c_str()) != 0 && errno != ENOENT) {
+            error = dotlock.string() + " is stale, but " + std::strerror(errno);
+            break;
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
-    if (!written) error = Reason(own);
+    ::close(fd);
     ::unlink(own.c_str());
+    Forget(own);
+    if (taken) RemoveIfInterrupted(dotlock);
     return taken;
 }
 
@@ -192,12 +251,33 @@ std::unique_ptr<MailboxLock> MailboxLock::Take(const fs::path& mbox, std::chrono
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
+    struct stat st{};
+    if (::fstat(fd, &st) != 0) {
+        error = Reason(mbox);
+        return nullptr;
+    }
+    lock->m_locked = StateOf(st);
+    lock->m_reader = std::make_unique<Reader>(fd);
     return lock;
 }
 
+MailboxLock::Reader::int_type MailboxLock::Reader::underflow() {
+    ssize_t read;
+    do read = ::read(static_cast<int>(m_file), m_block, sizeof m_block);
+    while (read < 0 && errno == EINTR);
+    if (read < 0) throw std::system_error(errno, std::generic_category(), "cannot read the mbox");
+    if (read == 0) return traits_type::eof();
+    setg(m_block, m_block, m_block + read);
+    return traits_type::to_int_type(m_block[0]);
+}
+
+void MailboxLock::DoneReading() {}
+
 MailboxLock::~MailboxLock() {
     if (m_file >= 0) ::close(static_cast<int>(m_file));  // and with it the kernel lock
-    if (!m_dotlock.empty()) ::unlink(m_dotlock.c_str());
+    if (m_dotlock.empty()) return;
+    ::unlink(m_dotlock.c_str());
+    Forget(m_dotlock);
 }
 
 void MailboxLock::Refresh() {
@@ -205,4 +285,30 @@ void MailboxLock::Refresh() {
     if (now - m_refreshed < LOCK_STALE / 8) return;
     m_refreshed = now;
     ::utimensat(AT_FDCWD, m_dotlock.c_str(), nullptr, 0);
+}
+
+std::string MailboxLock::ReleaseAndTakeLateMail() {
+    const int fd = static_cast<int>(m_file);
+    m_file = -1;
+    struct flock whole{};
+    whole.l_type = F_UNLCK;
+    whole.l_whence = SEEK_SET;
+    ::fcntl(fd, F_SETLK, &whole);
+    ::unlink(m_dotlock.c_str());
+    Forget(m_dotlock);
+    m_dotlock.clear();
+    // A writer that waited for the kernel lock alone holds the old file open: it writes as soon
+    // as the lock is free. Given a moment, then waited for until it is done, what it wrote is
+    // read back.
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    whole.l_type = F_WRLCK;
+    std::string late;
+    struct stat st{};
+    if (::fcntl(fd, F_SETLKW, &whole) == 0 && ::fstat(fd, &st) == 0 && static_cast<uint64_t>(st.st_size) > m_locked.size) {
+        late.resize(static_cast<size_t>(static_cast<uint64_t>(st.st_size) - m_locked.size));
+        const ssize_t read = ::pread(fd, late.data(), late.size(), static_cast<off_t>(m_locked.size));
+        late.resize(read > 0 ? static_cast<size_t>(read) : 0);
+    }
+    ::close(fd);
+    return late;
 }

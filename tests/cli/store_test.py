@@ -49,12 +49,12 @@ class Mbox(unittest.TestCase):
             time.sleep(0.005)
         return run
 
-    def test_deliveries_during_a_conversion_are_all_kept(self):
+    def check_deliveries_during_a_conversion_are_all_kept(self, rc):
         run = self.start_conversion()
         env = dict(os.environ, ORGMAIL=self.box, DEFAULT=self.box)
         deliveries = []
         for n in range(6000, 6005):
-            p = subprocess.Popen(["procmail", "-f", "sender@example.jp", "DEFAULT=" + self.box, self.rc],
+            p = subprocess.Popen(["procmail", "-f", "sender@example.jp", "DEFAULT=" + self.box, rc],
                                  stdin=subprocess.PIPE, env=env)
             p.stdin.write(docomo(n, 2))
             p.stdin.close()
@@ -70,10 +70,20 @@ class Mbox(unittest.TestCase):
         ids = message_ids(data)
         self.assertEqual(sorted(ids), sorted(b"m%d@example.jp" % n for n in range(6005)))  # each exactly once
         self.assertEqual(data.count(MARKER), 6000)  # the old ones converted; the new ones came after
-        with open(self.box + "~", "rb") as f:
-            self.assertEqual(len(message_ids(f.read())), 6000)
+        with open(self.box + "~", "rb") as f:  # the old mbox (where a late writer appended too)
+            self.assertEqual(message_ids(f.read())[:6000], [b"m%d@example.jp" % n for n in range(6000)])
         self.assertFalse(os.path.exists(self.box + ".lock"))
-        print(f"mbox: 5 procmail deliveries started while the conversion ran; {len(ids)} messages after it")
+        print(f"mbox ({os.path.basename(rc)}): 5 procmail deliveries started while the conversion ran; "
+              f"{len(ids)} messages after it")
+
+    def test_deliveries_during_a_conversion_are_all_kept(self):
+        self.check_deliveries_during_a_conversion_are_all_kept(self.rc)
+
+    def test_deliveries_that_take_only_the_kernel_lock_are_kept_too(self):
+        kernel_only = os.path.join(self.dir.name, "kernel-lock-only-rc")
+        with open(kernel_only, "w") as f:
+            f.write(f"LOCKSLEEP=1\n:0\n{self.box}\n")  # a recipe without a lockfile: fcntl alone
+        self.check_deliveries_during_a_conversion_are_all_kept(kernel_only)
 
     def test_a_writer_that_ignores_the_locks_leaves_the_mbox_untouched(self):
         run = self.start_conversion()
@@ -137,18 +147,20 @@ userdb {{
         return r.stdout, r.stderr
 
     def fetch_all(self):
-        out, err = self.imap([b"s SELECT INBOX\r\n", b"f FETCH 1:* (FLAGS RFC822.SIZE BODY.PEEK[])\r\n"])
+        out, err = self.imap([b"s SELECT INBOX\r\n", b"f FETCH 1:* (FLAGS INTERNALDATE RFC822.SIZE BODY.PEEK[])\r\n"])
         self.assertIn(b"\r\nf OK", out, out[-500:] + err)
         self.assertNotIn(b"BYE", out.split(b"\r\nf OK")[0])
         fetched = []
-        for m in re.finditer(rb"\* \d+ FETCH \(FLAGS \(([^)]*)\) RFC822.SIZE (\d+) BODY\[\] \{(\d+)\}\r\n", out):
+        pattern = rb"\* \d+ FETCH \(FLAGS \(([^)]*)\) INTERNALDATE \"([^\"]*)\" RFC822.SIZE (\d+) BODY\[\] \{(\d+)\}\r\n"
+        for m in re.finditer(pattern, out):
             start = m.end()
-            fetched.append((m.group(1), int(m.group(2)), out[start:start + int(m.group(3))]))
+            self.assertEqual(m.group(2), b"01-Jan-2020 10:00:00 +0000")  # the date it came, kept
+            fetched.append((m.group(1), int(m.group(3)), out[start:start + int(m.group(4))]))
         return fetched, err
 
     def test_a_maildir_converted_in_place_is_served_whole(self):
         messages = [docomo(n, 3).replace(b"\n", b"\r\n") for n in range(3)]
-        appends = [b"a%d APPEND INBOX (%s) {%d+}\r\n%s\r\n" % (n, flags, len(m), m)
+        appends = [b"a%d APPEND INBOX (%s) \"01-Jan-2020 10:00:00 +0000\" {%d+}\r\n%s\r\n" % (n, flags, len(m), m)
                    for n, (m, flags) in enumerate(zip(messages, [b"\\Seen", b"\\Flagged \\Seen", b""]))]
         out, err = self.imap(appends)
         self.assertEqual(out.count(b"Append completed"), 3, out)
