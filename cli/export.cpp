@@ -20,6 +20,11 @@
 #include "cli/archive.h"
 #include "cli/mail_date.h"
 #include "cli/mbox.h"
+#include "base/bytes.h"
+#include "cli/sanitize.h"
+#include "mime/html_part.h"
+#include "mime/message_rewriter.h"
+#include "render/pictograph_map.h"
 #include "host/mail_host.h"
 #include "mime/entity_kind.h"
 #include "mime/transfer_encoding.h"
@@ -43,47 +48,136 @@ std::string ToUtf8Html(std::string_view text, CarrierCode carrier) {
     return ConvertSubjectToUtf8Html(text, found, carrier);
 }
 
-// The first text/plain entity's text, decoded, for a message that shows no pictograph.
-std::optional<std::string> FirstPlainText(std::string_view entity, int depth) {
-    const HeaderAndBody split = SplitHeaderAndBody(entity);
-    const EntityKind kind = ClassifyEntity(SplitHeaderLines(split.header));
-    if (kind.media == MediaKind::Multipart && depth < 64) {
-        for (const std::string_view part : SplitMultipartBody(split.body, kind.boundary).parts)
-            if (std::optional<std::string> text = FirstPlainText(part, depth + 1)) return text;
-        return std::nullopt;
-    }
-    if (kind.media != MediaKind::PlainText) return std::nullopt;
-    std::string storage;
-    const std::optional<std::string_view> text = DecodeText(kind.encoding, split.body, storage);
-    return text ? std::optional<std::string>(std::string(*text)) : std::nullopt;
-}
+// Deeper than this no message is walked for what its page shows.
+constexpr int MAX_DEPTH = 64;
 
-// Each image the page shows is linked to images/ beside the index instead of the image set.
-std::string LinkImagesHere(const std::string& html, std::set<std::string>& used) {
-    constexpr std::string_view SRC = "<img src=\"";
-    std::string out;
-    size_t pos = 0;
-    for (size_t at = html.find(SRC); at != std::string::npos; at = html.find(SRC, pos)) {
-        const size_t start = at + SRC.size(), end = html.find('"', start);
-        if (end == std::string::npos) break;
-        const std::string_view url = std::string_view(html).substr(start, end - start);
-        const size_t file = url.rfind('/'), folder = file == std::string_view::npos || file == 0 ? file : url.rfind('/', file - 1);
-        out.append(html, pos, start - pos);
-        if (folder == std::string_view::npos) {
-            out.append(url);
-        } else {
-            const std::string image(url.substr(folder + 1));
-            used.insert(image);
-            out.append("../images/").append(image);
-        }
-        pos = end;
-    }
-    return out.append(html, pos);
-}
+// Every page forbids scripts and every load but the export's own images and inline styles,
+// and sends no referrer along its links.
+constexpr char PAGE_POLICY[] =
+    "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; img-src 'self'; style-src 'unsafe-inline'\">\n"
+    "<meta name=\"referrer\" content=\"no-referrer\">\n";
 
 constexpr char PAGE_STYLE[] =
     "<style>body{font-family:sans-serif;margin:1.5em;max-width:60em} th{text-align:left;padding-right:1em;color:#555}"
     " td,th{vertical-align:top} table.list td{padding:.15em 1em .15em 0} img{vertical-align:text-bottom}</style>\n";
+
+// A text entity of a message: its kind and its decoded text.
+struct TextEntity {
+    EntityKind kind;
+    std::string text;
+};
+
+std::optional<TextEntity> DecodeEntity(std::string_view entity, const EntityKind& kind) {
+    std::string storage;
+    const std::optional<std::string_view> text = DecodeText(kind.encoding, SplitHeaderAndBody(entity).body, storage);
+    if (!text) return std::nullopt;
+    return TextEntity{kind, std::string(*text)};
+}
+
+// The first entity, depth first, for which take gives a text.
+std::optional<TextEntity> FindEntity(std::string_view entity, int depth,
+                                     const std::function<std::optional<TextEntity>(std::string_view, const EntityKind&)>& take) {
+    const EntityKind kind = ClassifyEntity(SplitHeaderLines(SplitHeaderAndBody(entity).header));
+    if (std::optional<TextEntity> found = take(entity, kind)) return found;
+    if (kind.media != MediaKind::Multipart || depth >= MAX_DEPTH) return std::nullopt;
+    for (const std::string_view part : SplitMultipartBody(SplitHeaderAndBody(entity).body, kind.boundary).parts)
+        if (std::optional<TextEntity> found = FindEntity(part, depth + 1, take)) return found;
+    return std::nullopt;
+}
+
+// The image of the set the conversion used that url shows, as "carrier/FILE.gif": only a URL
+// of the very tag the conversion writes for that carrier's code counts.
+std::optional<std::string> OwnImageOf(std::string_view url) {
+    const size_t slash = url.rfind('/');
+    const size_t folder = slash == std::string_view::npos || slash == 0 ? std::string_view::npos : url.rfind('/', slash - 1);
+    if (folder == std::string_view::npos) return std::nullopt;
+    const std::string_view carrier = url.substr(folder + 1, slash - folder - 1), file = url.substr(slash + 1);
+    const PictographMap* map = carrier == "au" ? &g_mapAU : carrier == "docomo" ? &g_mapDocomo : carrier == "softbank" ? &g_mapSoftbank : nullptr;
+    if (!map || file.size() != 8 || !EqualsIgnoringCase(file.substr(4), ".gif")) return std::nullopt;
+    unsigned code = 0;
+    for (const char c : file.substr(0, 4)) {
+        const int digit = HexDigitValue(static_cast<unsigned char>(c));
+        if (digit < 0) return std::nullopt;
+        code = code << 4 | static_cast<unsigned>(digit);
+    }
+    const std::string* tag = map->Find(static_cast<uint16_t>(code));
+    if (!tag || *tag != "<img src=\"" + std::string(url) + "\">") return std::nullopt;
+    return std::string(carrier) + "/" + std::string(file);
+}
+
+// Text in the client's own ISO-2022-JP or Shift-JIS, as UTF-8.
+std::string ClientTextToUtf8(const std::string& text, bool iso2022jp) {
+    if (!iso2022jp) return ConvertCp932ToUtf8(text);
+    const char* sjis = g_hostApi.BKA_ISO_2022_JP(text.c_str(), ISO2022JP_TO_SJIS);
+    return ConvertCp932ToUtf8(sjis ? sjis : "");
+}
+
+// The images of an HTML text of our own (every other byte of it was escaped by the walk) linked
+// as link says; an image it does not know is left out.
+std::string RelinkImages(const std::string& html, const ImageUrlOf& link) {
+    constexpr std::string_view SRC = "<img src=\"";
+    std::string out;
+    size_t pos = 0;
+    for (size_t at = html.find(SRC); at != std::string::npos; at = html.find(SRC, pos)) {
+        const size_t start = at + SRC.size(), end = html.find("\">", start);
+        if (end == std::string::npos) break;
+        out.append(html, pos, at - pos);
+        if (const std::optional<std::string> url = link(std::string_view(html).substr(start, end - start)))
+            out.append(SRC).append(*url).append("\">");
+        pos = end + 2;
+    }
+    return out.append(html, pos);
+}
+
+// What a page shows of a converted message, as UTF-8 HTML: the HTML part that this run's
+// conversion made (the second part of an alternative of ours: its boundary has our form and
+// the original does not hold it, so no sender can forge it); else a sender's HTML part that
+// shows images of ours, sanitized; else the first text, escaped; else nothing.
+std::string ContentOf(const std::string& original, const std::string& converted, CarrierCode carrier, const ImageUrlOf& link) {
+    const auto ownHtml = [&](std::string_view entity, const EntityKind& kind) -> std::optional<TextEntity> {
+        if (kind.media != MediaKind::Multipart || !IsAlternativeBoundary(kind.boundary) ||
+            original.find(kind.boundary) != std::string::npos)
+            return std::nullopt;
+        const PartList parts = SplitMultipartBody(SplitHeaderAndBody(entity).body, kind.boundary).parts;
+        if (parts.size() != 2) return std::nullopt;
+        return DecodeEntity(parts[1], ClassifyEntity(SplitHeaderLines(SplitHeaderAndBody(parts[1]).header)));
+    };
+    if (const std::optional<TextEntity> own = FindEntity(converted, 0, ownHtml)) {
+        const size_t body = own->text.find("<BODY>\r\n"), end = own->text.rfind("</BODY>");
+        if (body != std::string::npos && end != std::string::npos && end > body) {
+            const std::string html = own->text.substr(body + 8, end - body - 8);
+            return RelinkImages(own->kind.charset == TextCharset::Utf8 ? html : ClientTextToUtf8(html, true), link);
+        }
+    }
+    const auto senderHtml = [&](std::string_view entity, const EntityKind& kind) -> std::optional<TextEntity> {
+        if (kind.media != MediaKind::Html) return std::nullopt;
+        std::optional<TextEntity> html = DecodeEntity(entity, kind);
+        if (!html || RelinkImages(html->text, [](std::string_view src) { return OwnImageOf(src); }) == html->text) return std::nullopt;
+        return html;
+    };
+    if (const std::optional<TextEntity> html = FindEntity(converted, 0, senderHtml)) {
+        const TextCharset charset = ReadingCharsetOfHtml(html->kind.charset, html->text);
+        if (charset != TextCharset::Unread && charset != TextCharset::Unstated) {
+            const std::string utf8 = charset == TextCharset::Utf8 ? html->text : ClientTextToUtf8(html->text, charset != TextCharset::ShiftJis);
+            if (std::optional<std::string> safe = SanitizeHtml(utf8, link)) return *safe;
+        }
+    }
+    const auto plainText = [](std::string_view entity, const EntityKind& kind) {
+        return kind.media == MediaKind::PlainText ? DecodeEntity(entity, kind) : std::nullopt;
+    };
+    if (const std::optional<TextEntity> text = FindEntity(converted, 0, plainText)) return "<p>" + ToUtf8Html(text->text, carrier) + "</p>";
+    return {};
+}
+
+// Each image the page shows is linked to images/ beside the index, and copied there later.
+ImageUrlOf LinkToExport(std::set<std::string>& used) {
+    return [&used](std::string_view src) -> std::optional<std::string> {
+        std::optional<std::string> image = OwnImageOf(src);
+        if (!image) return std::nullopt;
+        used.insert(*image);
+        return "../images/" + *image;
+    };
+}
 
 // One message's page, written to dir/messages/, and its line of the index.
 ExportedMessage ExportMessage(const std::string& message, size_t number, const fs::path& dir, std::set<std::string>& used) {
@@ -95,39 +189,29 @@ ExportedMessage ExportMessage(const std::string& message, size_t number, const f
     TheMailHost().GetSpecifiedHeader("Subject", subject, sizeof subject - 1);
     TheMailHost().GetSpecifiedHeader("Date", date, sizeof date - 1);
     const CarrierCode carrier = g_pSettings->ClassifySender(from);
+    const ImageUrlOf link = LinkToExport(used);
     ExportedMessage entry;
-    entry.from = ToUtf8Html(from, carrier);
-    entry.subject = ToUtf8Html(subject, carrier);
-    entry.date = ToUtf8Html(date, carrier);
+    entry.from = RelinkImages(ToUtf8Html(from, carrier), link);
+    entry.subject = RelinkImages(ToUtf8Html(subject, carrier), link);
+    entry.date = RelinkImages(ToUtf8Html(date, carrier), link);
     if (const std::optional<int64_t> when = ParseMailDate(date)) entry.when = *when, entry.dated = true;
     char name[32];
     std::snprintf(name, sizeof name, "%05zu.html", number);
     entry.page = std::string("messages/") + name;
 
-    std::string content;
-    const std::string preview = PreviewPage(converted);
-    const size_t body = preview.find("<BODY>"), end = preview.rfind("</BODY>");
-    if (body != std::string::npos && end != std::string::npos && end > body) {
-        const std::string html = preview.substr(body + 6, end - body - 6);
-        const bool jis = preview.find("charset=\"UTF-8\"") == std::string::npos;
-        const char* sjis = jis ? g_hostApi.BKA_ISO_2022_JP(html.c_str(), ISO2022JP_TO_SJIS) : nullptr;
-        content = jis ? ConvertCp932ToUtf8(sjis ? sjis : "") : html;
-    } else if (const std::optional<std::string> text = FirstPlainText(converted, 0)) {
-        content = "<p>" + ToUtf8Html(*text, carrier) + "</p>";
-    }
+    const std::string content = ContentOf(message, converted, carrier, link);
     std::string title;  // the Subject without its images' tags
     for (size_t at = 0; at < entry.subject.size(); ++at) {
         if (entry.subject[at] == '<') at = std::min(entry.subject.find('>', at), entry.subject.size());
         else title += entry.subject[at];
     }
-    const std::string page = "<!DOCTYPE html>\n<html><head><meta charset=\"UTF-8\"><title>" + title + "</title>\n" +
-                             PAGE_STYLE + "</head><body>\n<p><a href=\"../index.html\">&larr; all messages</a></p>\n<table>" +
+    const std::string page = "<!DOCTYPE html>\n<html><head><meta charset=\"UTF-8\">\n" + std::string(PAGE_POLICY) + "<title>" + title +
+                             "</title>\n" + PAGE_STYLE +
+                             "</head><body>\n<p><a href=\"../index.html\">&larr; all messages</a></p>\n<table>" +
                              "<tr><th>From</th><td>" + entry.from + "</td></tr><tr><th>Date</th><td>" + entry.date +
                              "</td></tr><tr><th>Subject</th><td>" + entry.subject + "</td></tr></table>\n<hr>\n" + content +
                              "\n</body></html>\n";
-    WriteOutput((dir / entry.page).string(), LinkImagesHere(page, used));
-    entry.from = LinkImagesHere(entry.from, used);
-    entry.subject = LinkImagesHere(entry.subject, used);
+    WriteOutput((dir / entry.page).string(), page);
     return entry;
 }
 
@@ -135,7 +219,8 @@ void WriteIndex(std::vector<ExportedMessage>& entries, const fs::path& dir) {
     std::stable_sort(entries.begin(), entries.end(), [](const ExportedMessage& a, const ExportedMessage& b) {
         return a.dated != b.dated ? a.dated : a.when < b.when;
     });
-    std::string html = std::string("<!DOCTYPE html>\n<html><head><meta charset=\"UTF-8\"><title>Messages</title>\n") + PAGE_STYLE +
+    std::string html = std::string("<!DOCTYPE html>\n<html><head><meta charset=\"UTF-8\">\n") + PAGE_POLICY +
+                       "<title>Messages</title>\n" + PAGE_STYLE +
                        "</head><body>\n<h1>" + std::to_string(entries.size()) + " messages</h1>\n<table class=\"list\">\n" +
                        "<tr><th>Date</th><th>From</th><th>Subject</th></tr>\n";
     for (const ExportedMessage& e : entries) {
@@ -171,6 +256,20 @@ void ForEachMessageIn(const fs::path& path, bool mbox, const std::function<void(
 }
 
 }  // namespace
+
+std::string PreviewPage(const std::string& original, const std::string& converted) {
+    TheMailHost().SetCurrentMessage(WithCrLfLines(converted));
+    char from[1024];
+    TheMailHost().GetSpecifiedHeader("From", from, sizeof from - 1);
+    const std::string content = ContentOf(original, WithCrLfLines(converted), g_pSettings->ClassifySender(from),
+                                          [](std::string_view src) -> std::optional<std::string> {
+                                              if (OwnImageOf(src)) return std::string(src);
+                                              return std::nullopt;
+                                          });
+    if (content.empty()) return {};
+    return "<!DOCTYPE html>\n<html><head><meta charset=\"UTF-8\">\n" + std::string(PAGE_POLICY) + "</head><body>\n" + content +
+           "\n</body></html>\n";
+}
 
 int ExportArchives(const Options& options) {
     const fs::path dir(*options.outDir);

@@ -178,7 +178,8 @@ void CheckOutputs(const Options& options) {
     std::error_code error;
     const fs::path outDir = fs::weakly_canonical(*options.outDir, error);
     std::map<fs::path, std::string> targets;
-    for (const std::string& file : options.files) {
+    // The export writes pages of its own names.
+    for (const std::string& file : options.command == "convert" ? options.files : std::vector<std::string>()) {
         const fs::path target = outDir / (file == "-" ? fs::path("-") : OutputNameOf(file));
         const auto [first, fresh] = targets.emplace(target, file);
         if (!fresh) throw Failure{file + " and " + first->second + " would both be written to " + target.string() + ": give them different names or output folders"};
@@ -223,7 +224,7 @@ int Run(const Options& options) {
             if (options.command == "preview") {
                 const std::string input = ReadInput(file);
                 const Outcome outcome = ConvertMessage(input, true);
-                const std::string page = PreviewPage(outcome.message);
+                const std::string page = PreviewPage(input, outcome.message);
                 if (page.empty()) throw Failure{file + ": no HTML part to show (" + outcome.said + ")"};
                 WriteOutput(*options.out, page);
                 Say(file + ": preview written to " + *options.out + " (" + outcome.said + ")");

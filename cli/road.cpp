@@ -209,28 +209,6 @@ Outcome ConvertMessage(const std::string& file, bool force) {
     return outcome;
 }
 
-// The HTML part the conversion made (the second part of the first alternative of the
-// plug-in's own), as a page of its own in the charset the part declares.
-std::string PreviewPage(const std::string& message) {
-    const std::string converted = WithCrLfLines(message);
-    constexpr std::string_view TYPE = "Content-Type: multipart/alternative; boundary=\"";
-    for (size_t at = converted.find(TYPE); at != std::string::npos; at = converted.find(TYPE, at + 1)) {
-        const std::string boundary = converted.substr(at + TYPE.size(), 64);
-        if (!IsAlternativeBoundary(boundary)) continue;
-        const std::string delimiter = "--" + boundary + "\r\n";
-        const size_t first = converted.find(delimiter, at);
-        const size_t second = first == std::string::npos ? first : converted.find(delimiter, first + delimiter.size());
-        if (second == std::string::npos) return {};
-        const std::string_view part = std::string_view(converted).substr(second + delimiter.size());
-        const HeaderAndBody split = SplitHeaderAndBody(part);
-        const EntityKind kind = ClassifyEntity(SplitHeaderLines(split.header));
-        const size_t end = split.body.find("</HTML>");
-        if (end == std::string_view::npos) return {};
-        return "<!DOCTYPE html>\n<meta charset=\"" + kind.charsetName + "\">\n" + std::string(split.body.substr(0, end + 7)) + "\n";
-    }
-    return {};
-}
-
 // A message file begins with a header field: a name of printable characters, then ':'.
 bool LooksLikeMessage(std::string_view text) {
     const size_t colon = text.find(':');

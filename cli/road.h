@@ -43,8 +43,6 @@ struct Outcome {
 
 [[nodiscard]] const char* CarrierName(CarrierCode carrier);
 [[nodiscard]] Outcome ConvertMessage(const std::string& file, bool force);
-// The HTML part the conversion made, as a page of its own, or empty.
-[[nodiscard]] std::string PreviewPage(const std::string& message);
 [[nodiscard]] std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to);
 // The message with CR LF line ends, as a mail client keeps it: a file of LF-only lines gets them.
 [[nodiscard]] std::string WithCrLfLines(const std::string& message);

@@ -13,5 +13,7 @@
 // The URL a page may show for an image's src, or nothing to drop the image.
 using ImageUrlOf = std::function<std::optional<std::string>(std::string_view src)>;
 
-// The body of the UTF-8 HTML document, sanitized, as UTF-8 HTML to put inside a page's body.
-[[nodiscard]] std::string SanitizeHtml(std::string_view utf8, const ImageUrlOf& imageUrl);
+// The body of the UTF-8 HTML document, sanitized, as UTF-8 HTML to put inside a page's body;
+// nothing where the command is built without an HTML parser (for Windows), so that the page
+// shows the message's text instead.
+[[nodiscard]] std::optional<std::string> SanitizeHtml(std::string_view utf8, const ImageUrlOf& imageUrl);

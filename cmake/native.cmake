@@ -61,6 +61,9 @@ if(GLYPHORY_PICTOGRAPHS)
     add_test(NAME archive_export_in_chromium COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/tests/cli/export_test.py
              $<TARGET_FILE:glyphory> ${GLYPHORY_PICTOGRAPHS} ${PROJECT_SOURCE_DIR}/../shared/fixtures)
     set_tests_properties(archive_export_in_chromium PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300)
+    add_test(NAME pages_of_strangers_mail COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/tests/cli/hostile_test.py
+             $<TARGET_FILE:glyphory> ${GLYPHORY_PICTOGRAPHS})
+    set_tests_properties(pages_of_strangers_mail PROPERTIES TIMEOUT 300)
     add_test(NAME preview_in_chromium COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/tests/cli/browser_test.py
              $<TARGET_FILE:glyphory> ${GLYPHORY_PICTOGRAPHS} ${PROJECT_SOURCE_DIR}/samples)
     set_tests_properties(preview_in_chromium PROPERTIES TIMEOUT 300)

@@ -114,8 +114,9 @@ class Cli(unittest.TestCase):
         r = run("preview", "--images", IMAGES, self.path("m.eml", DOCOMO), "-o", self.path("p.html"))
         self.assertEqual(r.returncode, 0, r.stderr)
         page = self.read("p.html")
-        self.assertTrue(page.startswith(b"<!DOCTYPE html>\n<meta charset=\"ISO-2022-JP\">\n<HTML>"))
-        self.assertTrue(page.rstrip().endswith(b"</HTML>"))
+        self.assertTrue(page.startswith(b"<!DOCTYPE html>\n<html><head><meta charset=\"UTF-8\">\n"))
+        self.assertIn(b"Content-Security-Policy", page)
+        self.assertTrue(page.rstrip().endswith(b"</html>"))
         self.assertEqual(page.count(b"<img src="), 2)
 
     def test_preview_shows_the_part_it_made_not_the_senders(self):

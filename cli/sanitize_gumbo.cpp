@@ -141,7 +141,7 @@ void AppendNode(std::string& out, const GumboNode& node, const ImageUrlOf& image
 
 }  // namespace
 
-std::string SanitizeHtml(std::string_view utf8, const ImageUrlOf& imageUrl) {
+std::optional<std::string> SanitizeHtml(std::string_view utf8, const ImageUrlOf& imageUrl) {
     const std::unique_ptr<GumboOutput, void (*)(GumboOutput*)> parsed(
         gumbo_parse_with_options(&kGumboDefaultOptions, utf8.data(), utf8.size()),
         [](GumboOutput* output) { gumbo_destroy_output(&kGumboDefaultOptions, output); });
