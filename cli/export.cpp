@@ -85,13 +85,21 @@ std::optional<TextEntity> FindEntity(std::string_view entity, int depth,
     return std::nullopt;
 }
 
-// The image of the set the conversion used that url shows, as "carrier/FILE.gif": only a URL
-// of the very tag the conversion writes for that carrier's code counts.
+// The image of the set the conversion used that url shows, as "carrier/FILE.gif": only the
+// URL of the very tag the conversion writes for a carrier's code counts, a file's
+// (".../carrier/FILE.gif") or a part's ("cid:" and its Content-ID).
 std::optional<std::string> OwnImageOf(std::string_view url) {
-    const size_t slash = url.rfind('/');
-    const size_t folder = slash == std::string_view::npos || slash == 0 ? std::string_view::npos : url.rfind('/', slash - 1);
-    if (folder == std::string_view::npos) return std::nullopt;
-    const std::string_view carrier = url.substr(folder + 1, slash - folder - 1), file = url.substr(slash + 1);
+    std::string_view carrier, file;
+    if (url.substr(0, 4) == "cid:") {
+        const size_t dot = url.find('.');
+        if (dot == std::string_view::npos) return std::nullopt;
+        carrier = url.substr(4, dot - 4), file = url.substr(dot + 1, 8);
+    } else {
+        const size_t slash = url.rfind('/');
+        const size_t folder = slash == std::string_view::npos || slash == 0 ? std::string_view::npos : url.rfind('/', slash - 1);
+        if (folder == std::string_view::npos) return std::nullopt;
+        carrier = url.substr(folder + 1, slash - folder - 1), file = url.substr(slash + 1);
+    }
     const PictographMap* map = carrier == "au" ? &g_mapAU : carrier == "docomo" ? &g_mapDocomo : carrier == "softbank" ? &g_mapSoftbank : nullptr;
     if (!map || file.size() != 8 || !EqualsIgnoringCase(file.substr(4), ".gif")) return std::nullopt;
     unsigned code = 0;
@@ -140,7 +148,16 @@ std::string ContentOf(const std::string& original, const std::string& converted,
             return std::nullopt;
         const PartList parts = SplitMultipartBody(SplitHeaderAndBody(entity).body, kind.boundary).parts;
         if (parts.size() != 2) return std::nullopt;
-        return DecodeEntity(parts[1], ClassifyEntity(SplitHeaderLines(SplitHeaderAndBody(parts[1]).header)));
+        // The HTML part, or the multipart/related entity of it and its images.
+        std::string_view html = parts[1];
+        EntityKind htmlKind = ClassifyEntity(SplitHeaderLines(SplitHeaderAndBody(html).header));
+        if (htmlKind.related) {
+            const PartList related = SplitMultipartBody(SplitHeaderAndBody(html).body, htmlKind.boundary).parts;
+            if (related.empty()) return std::nullopt;
+            html = related[0];
+            htmlKind = ClassifyEntity(SplitHeaderLines(SplitHeaderAndBody(html).header));
+        }
+        return DecodeEntity(html, htmlKind);
     };
     if (const std::optional<TextEntity> own = FindEntity(converted, 0, ownHtml)) {
         const size_t body = own->text.find("<BODY>\r\n"), end = own->text.rfind("</BODY>");
@@ -257,13 +274,15 @@ void ForEachMessageIn(const fs::path& path, bool mbox, const std::function<void(
 
 }  // namespace
 
-std::string PreviewPage(const std::string& original, const std::string& converted) {
+std::string PreviewPage(const std::string& original, const std::string& converted, const fs::path& images) {
     TheMailHost().SetCurrentMessage(WithCrLfLines(converted));
     char from[1024];
     TheMailHost().GetSpecifiedHeader("From", from, sizeof from - 1);
+    // Each image is shown from the image set, as the message's own part shows it.
+    const std::string folder = MakeFileUrl((images / "").string());
     const std::string content = ContentOf(original, WithCrLfLines(converted), g_pSettings->ClassifySender(from),
-                                          [](std::string_view src) -> std::optional<std::string> {
-                                              if (OwnImageOf(src)) return std::string(src);
+                                          [&folder](std::string_view src) -> std::optional<std::string> {
+                                              if (const std::optional<std::string> image = OwnImageOf(src)) return folder + *image;
                                               return std::nullopt;
                                           });
     if (content.empty()) return {};
@@ -290,7 +309,7 @@ int ExportArchives(const Options& options) {
         }
     }
     WriteIndex(entries, dir);
-    const fs::path images = fs::absolute(options.images.empty() ? FindInstalledFiles().second : fs::path(options.images));
+    const fs::path images = ImagesFolder(options);
     for (const std::string& image : used) {
         fs::create_directories((dir / "images" / image).parent_path(), error);
         fs::copy_file(images / image, dir / "images" / image, fs::copy_options::overwrite_existing, error);

@@ -8,5 +8,5 @@
 [[nodiscard]] int ExportArchives(const Options& options);
 
 // The page of one converted message for preview -o: what the export's page shows of it, its
-// images where the image set has them; empty when it shows nothing.
-[[nodiscard]] std::string PreviewPage(const std::string& original, const std::string& converted);
+// images from the image set in images; empty when it shows nothing.
+[[nodiscard]] std::string PreviewPage(const std::string& original, const std::string& converted, const fs::path& images);

@@ -47,7 +47,7 @@ namespace {
 
 const char USAGE[] =
     "usage: glyphory convert [--settings INI] [--images DIR] [--carrier au|docomo|softbank] [--force]\n"
-    "                        [--mbox] [--verbose] FILE|MBOX|FOLDER... (-o OUT | --out-dir DIR | --in-place)\n"
+    "                        [--mbox] [--verbose] [--link-images] FILE|MBOX|FOLDER... (-o OUT | --out-dir DIR | --in-place)\n"
     "       glyphory preview [--settings INI] [--images DIR] [--carrier au|docomo|softbank] FILE -o OUT.html\n"
     "       glyphory preview [...] FILE|MBOX|FOLDER... --out-dir DIR\n"
     "       glyphory --help | --version\n";
@@ -73,6 +73,8 @@ const char HELP[] =
     "  --force            convert also a message that does not qualify, as the menu command does\n"
     "  --mbox             read each FILE as an mbox even when it does not begin with \"From \"\n"
     "  --verbose          a line per message for archives and folders too\n"
+    "  --link-images      refer to the image files (file: URLs, for a client on this machine)\n"
+    "                     instead of carrying each image in the message as a part of it\n"
     "\n"
     "One line per message named on standard error says what was done; an archive or folder gets a\n"
     "progress line (on a terminal) and a summary. The exit status is 0 when every message was\n"
@@ -113,6 +115,8 @@ Options ParseArguments(int argc, char** argv) {
             options.mbox = true;
         } else if (arg == "--verbose") {
             options.verbose = true;
+        } else if (arg == "--link-images") {
+            options.linkImages = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
             throw Failure{"unknown option " + arg};
         } else {
@@ -133,7 +137,7 @@ Options ParseArguments(int argc, char** argv) {
 
 void SetUpHost(const Options& options) {
     BindBuiltinHost(g_hostApi);
-    const auto [installedSettings, installedImages] = FindInstalledFiles();
+    const fs::path installedSettings = FindInstalledFiles().first;
     // Absolute, or the private-profile functions would look for a bare name in the Windows folder.
     const fs::path settings = fs::absolute(options.settings.empty() ? installedSettings : fs::path(options.settings));
     if (!fs::is_regular_file(settings))
@@ -147,14 +151,16 @@ void SetUpHost(const Options& options) {
         g_pSettings->m_nDefaultCarrier = *options.carrier;
     }
     // The tags' file URLs need the folder's whole path.
-    const fs::path images = fs::absolute(options.images.empty() ? installedImages : fs::path(options.images)).lexically_normal();
+    const fs::path images = ImagesFolder(options);
     const bool any = fs::is_directory(images / "au") || fs::is_directory(images / "softbank") || fs::is_directory(images / "docomo");
     // Without images every message would be marked as converted with nothing shown, and the
     // marker would keep a later real conversion away.
     if (!any) throw Failure{"no pictograph images: " + images.string() + " holds none of au/, softbank/, docomo/"};
-    ScanPictographFolder((images / "au").string() + "/", g_mapAU);
-    ScanPictographFolder((images / "softbank").string() + "/", g_mapSoftbank);
-    ScanPictographFolder((images / "docomo").string() + "/", g_mapDocomo);
+    // Converted mail is read anywhere: it carries its images, unless asked to refer to files.
+    const bool embedded = !options.linkImages;
+    ScanPictographFolder((images / "au").string() + "/", "au", embedded, g_mapAU);
+    ScanPictographFolder((images / "softbank").string() + "/", "softbank", embedded, g_mapSoftbank);
+    ScanPictographFolder((images / "docomo").string() + "/", "docomo", embedded, g_mapDocomo);
 }
 
 // Whether path is folder or lies in it.
@@ -224,7 +230,7 @@ int Run(const Options& options) {
             if (options.command == "preview") {
                 const std::string input = ReadInput(file);
                 const Outcome outcome = ConvertMessage(input, true);
-                const std::string page = PreviewPage(input, outcome.message);
+                const std::string page = PreviewPage(input, outcome.message, ImagesFolder(options));
                 if (page.empty()) throw Failure{file + ": no HTML part to show (" + outcome.said + ")"};
                 WriteOutput(*options.out, page);
                 Say(file + ": preview written to " + *options.out + " (" + outcome.said + ")");

@@ -22,6 +22,7 @@
 #include "mime/entity_kind.h"
 #include "mime/message_rewriter.h"
 #include "platform/mail_files.h"
+#include "render/pictograph_map.h"
 #include "render/utf8.h"
 #include "settings/plugin_settings.h"
 #include "shell/convert_command.h"
@@ -153,7 +154,9 @@ void CountShown(std::string_view entity, Shown& shown, bool ownHtml, int depth) 
     const EntityKind kind = ClassifyEntity(SplitHeaderLines(split.header));
     if (kind.media == MediaKind::Multipart) {
         const PartList parts = SplitMultipartBody(split.body, kind.boundary).parts;
-        for (size_t i = 0; i < parts.size(); ++i) CountShown(parts[i], shown, IsAlternativeBoundary(kind.boundary) && i == 1, depth + 1);
+        // Our HTML part: the second of our alternative, or the first of the related entity there.
+        for (size_t i = 0; i < parts.size(); ++i)
+            CountShown(parts[i], shown, (IsAlternativeBoundary(kind.boundary) && i == 1) || (ownHtml && kind.related && i == 0), depth + 1);
         return;
     }
     if (kind.media != MediaKind::Html) return;
@@ -166,8 +169,24 @@ void CountShown(std::string_view entity, Shown& shown, bool ownHtml, int depth) 
     shown.body += CountTags(rule == std::string_view::npos ? *html : html->substr(rule));
 }
 
+// The image parts of ours that a message carries, and their bytes.
+std::pair<size_t, size_t> CountCarriedImages(std::string_view message) {
+    constexpr std::string_view ID = "\r\nContent-ID: <";
+    size_t images = 0, bytes = 0;
+    for (size_t at = message.find(ID); at != std::string_view::npos; at = message.find(ID, at + ID.size())) {
+        const size_t end = message.find("\r\n", at + 2);
+        if (end == std::string_view::npos || message.substr(0, end).substr(end - IMAGE_CONTENT_ID_DOMAIN.size() - 1) !=
+                                                 std::string(IMAGE_CONTENT_ID_DOMAIN) + ">")
+            continue;
+        const size_t start = message.rfind("\r\n--", at), next = message.find("\r\n--", end);
+        ++images;
+        bytes += (next == std::string_view::npos ? message.size() : next) - (start == std::string_view::npos ? 0 : start);
+    }
+    return {images, bytes};
+}
+
 Outcome Unchanged(const std::string& file, const char* reason) {
-    return {file, std::string("unchanged: ") + reason, false, 0, 0, reason};
+    return {file, std::string("unchanged: ") + reason, false, 0, 0, 0, 0, reason};
 }
 
 }  // namespace
@@ -202,10 +221,17 @@ Outcome ConvertMessage(const std::string& file, bool force) {
     if (source.find(IMAGE_TAG) != std::string::npos) CountShown(source, before, false, 0);
     CountShown(result, after, false, 0);
     const size_t replaced = after.body + after.subject - before.body - before.subject;
-    Outcome outcome{lfOnly ? ReplaceAll(result, "\r\n", "\n") : result, "", replaced > 0, carrier, replaced, ""};
+    Outcome outcome{lfOnly ? ReplaceAll(result, "\r\n", "\n") : result, "", replaced > 0, carrier, replaced, 0, 0, ""};
     outcome.said = replaced > 0 ? "converted (" + std::string(CarrierName(carrier)) + ", " + std::to_string(replaced) +
                                       " pictograph" + (replaced == 1 ? "" : "s") + " replaced)"
                                 : "marked as converted: no known pictograph";
+    const auto [carriedBefore, bytesBefore] = CountCarriedImages(source);
+    const auto [carried, bytes] = CountCarriedImages(result);
+    outcome.imagesCarried = carried - std::min(carried, carriedBefore);
+    outcome.imageBytes = bytes - std::min(bytes, bytesBefore);
+    if (outcome.imagesCarried)
+        outcome.said += "; " + std::to_string(outcome.imagesCarried) + " image" + (outcome.imagesCarried == 1 ? "" : "s") +
+                        " carried in it, " + std::to_string(outcome.imageBytes) + " bytes";
     return outcome;
 }
 
@@ -242,6 +268,10 @@ fs::path ProgramFolder() {
 }
 
 }  // namespace
+
+fs::path ImagesFolder(const Options& options) {
+    return fs::absolute(options.images.empty() ? FindInstalledFiles().second : fs::path(options.images)).lexically_normal();
+}
 
 // The settings file and image folder installed with the program: share/glyphory/ beside its
 // bin/ folder (cmake --install, and the build tree), or beside the program itself as in the

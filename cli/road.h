@@ -25,7 +25,11 @@ struct Options {
     bool inPlace = false;
     bool mbox = false;
     bool verbose = false;
+    bool linkImages = false;  // refer to the image files instead of carrying the images
 };
+
+// The image folder the run uses: --images, or the set installed with the command.
+[[nodiscard]] fs::path ImagesFolder(const Options& options);
 
 // Said on standard error; the run goes on with the next file.
 struct Failure {
@@ -38,6 +42,7 @@ struct Outcome {
     bool converted = false;
     CarrierCode carrier = 0;
     size_t replaced = 0;
+    size_t imagesCarried = 0, imageBytes = 0;  // the image parts the conversion added
     std::string leftAlone;  // why the message stays as it is, for the summary; empty when it does not
 };
 

@@ -37,6 +37,7 @@ EntityKind ClassifyEntity(const HeaderLines& lines) {
     if (IsPlainTextType(contentType)) kind.media = MediaKind::PlainText;
     else if (IsHtmlType(contentType)) kind.media = MediaKind::Html;
     else if (GetMultipartBoundary(contentType, kind.boundary)) kind.media = MediaKind::Multipart;
+    kind.related = kind.media == MediaKind::Multipart && EqualsIgnoringCase(GetMediaType(contentType), "multipart/related");
     if (kind.media != MediaKind::PlainText && kind.media != MediaKind::Html) return kind;
     if (EqualsIgnoringCase(GetMediaType(GetHeaderValue(lines, "Content-Disposition")), "attachment")) {
         kind.media = MediaKind::Other;

@@ -24,6 +24,7 @@ struct EntityKind {
     TextCharset charset = TextCharset::Unstated;
     std::string charsetName;  // as the sender wrote it, when it is read
     std::string boundary;     // of a multipart entity
+    bool related = false;     // multipart/related: its parts may refer to each other
     // A plain text's other Content-Type parameters, each as written.
     std::vector<std::string> parameters;
     // A plain text of format=flowed (RFC 3676): its soft line breaks join lines.

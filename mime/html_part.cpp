@@ -3,6 +3,7 @@
 #include "base/bytes.h"
 #include "base/sjis.h"
 #include "mime/html_charset.h"
+#include "mime/related_images.h"
 #include "render/html_pictographs.h"
 #include "render/text_to_html.h"
 #include "render/utf8.h"
@@ -17,7 +18,8 @@ TextCharset ReadingCharsetOfHtml(TextCharset stated, std::string_view html) {
     return IsValidUtf8(html) ? TextCharset::Utf8 : TextCharset::ShiftJis;
 }
 
-std::optional<std::string> ConvertHtmlBody(const EntityKind& kind, std::string_view body, CarrierCode carrier) {
+std::optional<std::string> ConvertHtmlBody(const EntityKind& kind, std::string_view body, CarrierCode carrier,
+                                           std::vector<std::string>& images) {
     std::string storage;
     const std::optional<std::string_view> text = DecodeText(kind.encoding, body, storage);
     if (!text) return std::nullopt;
@@ -41,5 +43,6 @@ std::optional<std::string> ConvertHtmlBody(const EntityKind& kind, std::string_v
         case TextCharset::Unread: return std::nullopt;
     }
     if (!found) return std::nullopt;
+    if (SelectPictographMap(carrier).Embedded()) FindImageReferences(html, images);
     return EncodeText(kind.encoding, html);
 }

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "mime/entity_kind.h"
 #include "base/carrier.h"
@@ -19,5 +20,6 @@
 // The new body, or nothing when it holds no pictograph or cannot be read: an unknown transfer
 // encoding, a charset other than ISO-2022-JP, US-ASCII (read as ISO-2022-JP), Shift_JIS or
 // UTF-8, bytes that do not fit the charset it is read in, or a decoded text with a NUL byte.
+// The Content-IDs of the images its new tags refer to as parts are added to images.
 [[nodiscard]] std::optional<std::string> ConvertHtmlBody(const EntityKind& kind, std::string_view body,
-                                                         CarrierCode carrier);
+                                                         CarrierCode carrier, std::vector<std::string>& images);

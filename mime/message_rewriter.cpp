@@ -10,8 +10,11 @@
 #include "base/bytes.h"
 #include "mime/entity_kind.h"
 #include "mime/html_part.h"
+#include "mime/related_images.h"
 #include "mime/text_part.h"
 #include "platform/guid.h"
+#include "render/pictograph_map.h"
+#include "render/text_to_html.h"
 
 namespace {
 
@@ -99,11 +102,53 @@ void ReserveForPart(std::string& out, const MultipartFrame& frame, size_t pos, c
     if (room < static_cast<size_t>(expected)) ReserveMore(out, static_cast<size_t>(expected));
 }
 
+// A sender's HTML entity with its images in place, appended to out; false, with out as it
+// was, when it shows none. Images carried as parts go to the multipart/related entity around
+// it (related), or, where there is none, into one made around the entity: its Content- header
+// lines move into it, the others stay outside.
+bool AppendHtmlEntity(std::string& out, std::string_view source, const HeaderAndBody& split, const HeaderLines& lines,
+                      const EntityKind& kind, bool topLevel, MessageHtml& shared, std::vector<std::string>* related) {
+    std::vector<std::string> images;
+    const std::optional<std::string> body = ConvertHtmlBody(kind, split.body, shared.carrier, images);
+    if (!body) return false;
+    if (related || images.empty()) {
+        for (std::string& id : images)
+            if (std::find(related->begin(), related->end(), id) == related->end()) related->push_back(std::move(id));
+        // Its header lines stay as they came (with the marker at the top level).
+        if (topLevel)
+            AppendHeaderLines(out, lines);
+        else
+            out.append(source.substr(0, split.header.size())).append(CRLF);
+        out.append(*body);
+        return true;
+    }
+    HeaderLines outside, inside;
+    bool content = false;
+    for (const std::string_view line : lines) {
+        if (!IsContinuationLine(line)) content = StartsWithIgnoringCase(line, "Content-");
+        (content ? inside : outside).push_back(line);
+    }
+    const std::string boundary = MakeRelatedBoundary();
+    const std::string type = RelatedContentType(boundary);
+    outside.push_back(type);
+    AppendHeaderLines(out, outside);
+    out.append("--").append(boundary).append(CRLF);
+    AppendHeaderLines(out, inside);
+    // The CR LF before a delimiter belongs to it: the body's last one serves, as it did
+    // before the delimiter that followed the entity.
+    out.append(*body);
+    if (body->size() < CRLF.size() || body->compare(body->size() - CRLF.size(), CRLF.size(), CRLF) != 0) out.append(CRLF);
+    AppendImageParts(out, images, "--" + boundary);
+    out.append("--").append(boundary).append("--").append(CRLF);
+    return true;
+}
+
 // The entity appended to out: rewritten when changed is set, else byte for byte as it came
 // (at the top level with the marker, once the message is to be marked). Every entity of the
-// tree is written once, straight into out, which grows at the rate seen so far.
+// tree is written once, straight into out, which grows at the rate seen so far. related: the
+// images that the multipart/related entity around it is to carry, if there is one.
 void AppendEntity(std::string& out, std::string_view source, MessageHtml& shared, bool topLevel, bool& changed, int depth,
-                  size_t tail) {
+                  size_t tail, std::vector<std::string>* related) {
     if (depth >= MAX_DEPTH) {
         AppendGrowing(out, source);
         return;
@@ -130,18 +175,10 @@ void AppendEntity(std::string& out, std::string_view source, MessageHtml& shared
             else
                 appendUnconverted();
             return;
-        case MediaKind::Html: {
-            // Its header lines stay as they came (with the marker at the top level).
-            const std::optional<std::string> body = ConvertHtmlBody(kind, split.body, shared.carrier);
-            if (!body) break;
+        case MediaKind::Html:
+            if (shared.imagesClash || !AppendHtmlEntity(out, source, split, lines, kind, topLevel, shared, related)) break;
             changed = true;
-            if (topLevel)
-                AppendHeaderLines(out, lines);
-            else
-                out.append(source.substr(0, split.header.size())).append(CRLF);
-            out.append(*body);
             return;
-        }
         case MediaKind::Multipart: {
             const std::string delimiter = "--" + kind.boundary;
             const MultipartFrame frame = FrameMultipartBody(split.body, delimiter);
@@ -154,6 +191,9 @@ void AppendEntity(std::string& out, std::string_view source, MessageHtml& shared
             const size_t closing = delimiter.size() + 2 + (frame.closed ? frame.epilogue.size() : CRLF.size());
             bool found = false;
             GrowthSeen seen;
+            // A multipart/related entity carries the images its parts show as parts of its own.
+            std::vector<std::string> ownImages;
+            std::vector<std::string>* images = kind.related ? &ownImages : related;
             out.append(frame.preamble);
             for (size_t pos = frame.parts.empty() ? std::string_view::npos : 0; pos != std::string_view::npos;) {
                 const size_t partPos = pos;
@@ -162,7 +202,8 @@ void AppendEntity(std::string& out, std::string_view source, MessageHtml& shared
                 out.append(delimiter).append(part.delimiterEnd);
                 const size_t partStart = out.size();
                 bool partChanged = false;
-                AppendEntity(out, part.text, shared, false, partChanged, depth + 1, tail + closing);
+                const size_t imagesBefore = images ? images->size() : 0;
+                AppendEntity(out, part.text, shared, false, partChanged, depth + 1, tail + closing, images);
                 found |= partChanged;
                 if (partChanged) {
                     seen.in += part.text.size();
@@ -173,7 +214,13 @@ void AppendEntity(std::string& out, std::string_view source, MessageHtml& shared
                 if (partChanged && out.find(delimiter, partStart) != std::string::npos) {
                     out.resize(partStart);
                     out.append(part.text);
+                    if (images) images->resize(imagesBefore);
                 }
+            }
+            if (!ownImages.empty()) {
+                // Each delimiter begins a line.
+                if (std::string_view(out).substr(out.size() - std::min(out.size(), CRLF.size())) != CRLF) out.append(CRLF);
+                AppendImageParts(out, ownImages, delimiter);
             }
             out.append(delimiter).append("--").append(frame.closed ? frame.epilogue : CRLF);
             if (found) {
@@ -210,8 +257,9 @@ std::string RewriteMessage(std::string_view source, std::string_view subject, bo
     // Each entity makes the room it needs as it is written: a text once it knows how long its
     // HTML is, a multipart body for itself and then at the rate of its texts.
     std::string out;
-    MessageHtml shared{subject, carrier, {}, {}, {}, {}, {}, {}, {}};
-    AppendEntity(out, source, shared, topLevel, changed, 0, 0);
+    MessageHtml shared{subject, carrier, false, {}, {}, {}, {}, {}, {}, {}};
+    shared.imagesClash = SelectPictographMap(carrier).Embedded() && FindBytes(source, IMAGE_CONTENT_ID_DOMAIN) != std::string_view::npos;
+    AppendEntity(out, source, shared, topLevel, changed, 0, 0, nullptr);
     return out;
 }
 

@@ -4,6 +4,7 @@
 
 #include "base/bytes.h"
 #include "mime/message_rewriter.h"
+#include "mime/related_images.h"
 #include "mime/text_lines.h"
 #include "render/text_to_html.h"
 #include "render/utf8_to_html.h"
@@ -129,11 +130,22 @@ void AppendAlternativeBody(std::string& out, const SubjectHtml& subject, std::st
     out.append(body);
     out.append(CRLF).append(CRLF);
     out.append("--").append(boundary).append(CRLF);
+    // Images carried as parts: the HTML and its images in a multipart/related of their own.
+    const bool embedded = SelectPictographMap(shared.carrier).Embedded();
+    const std::string related = embedded ? MakeRelatedBoundary() : std::string();
+    if (embedded) out.append(RelatedContentType(related)).append(CRLF).append(CRLF).append("--").append(related).append(CRLF);
     out.append("Content-Type: text/html; charset=\"").append(road == HtmlRoad::Utf8 ? "UTF-8" : "ISO-2022-JP").append("\"");
     out.append(CRLF);
     out.append("Content-Transfer-Encoding: ").append(road == HtmlRoad::Utf8 ? "8bit" : "7bit").append(CRLF);
     out.append(CRLF);
+    const size_t html = out.size();
     AppendHtml(out, road, subject, htmlText, shared);
+    if (embedded) {
+        std::vector<std::string> images;
+        FindImageReferences(std::string_view(out).substr(html), images);
+        AppendImageParts(out, images, "--" + related);
+        out.append("--").append(related).append("--").append(CRLF);
+    }
     out.append("--").append(boundary).append("--").append(CRLF);
 }
 
@@ -141,7 +153,7 @@ void AppendAlternativeBody(std::string& out, const SubjectHtml& subject, std::st
 
 bool AppendConvertedTextEntity(std::string& out, const EntityKind& kind, const HeaderLines& lines, std::string_view body,
                                MessageHtml& shared, size_t tail) {
-    if (kind.charset == TextCharset::Unread) return false;
+    if (kind.charset == TextCharset::Unread || shared.imagesClash) return false;
     // A base64 or quoted-printable text is converted decoded; no multipart/alternative entity
     // may declare either encoding, so the entity's own declaration goes.
     std::string storage;

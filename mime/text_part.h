@@ -20,6 +20,8 @@ struct SubjectHtml {
 struct MessageHtml {
     std::string_view subject;
     CarrierCode carrier;
+    // The message already holds a Content-ID of the form of ours: its images cannot be added.
+    bool imagesClash;
     std::optional<SubjectHtml> subjectIso2022Jp;
     std::optional<SubjectHtml> subjectUtf8;
     std::optional<std::string> head, subjectLabel, lineBreak, rule, tail;  // in ISO-2022-JP

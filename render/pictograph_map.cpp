@@ -1,6 +1,8 @@
 #include "render/pictograph_map.h"
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 
 #include "platform/dir_scan.h"
 #include "base/bytes.h"
@@ -22,12 +24,20 @@ bool IsImageName(std::string_view name) {
 
 }  // namespace
 
-void PictographMap::Store(uint16_t code, std::string tag) {
+void PictographMap::Store(uint16_t code, std::string tag, std::string image) {
     if (!m_index) m_index = std::make_unique<Index>();
     std::string& stored = m_index->tags[code];
     stored = std::move(tag);
     m_index->flat[code] = &stored;
     m_index->firstBytes[code >> 8] = true;
+    if (image.empty()) m_index->images.erase(code);
+    else m_index->images[code] = std::move(image);
+}
+
+const std::string* PictographMap::Image(uint16_t code) const {
+    if (!m_index) return nullptr;
+    const auto found = m_index->images.find(code);
+    return found == m_index->images.end() ? nullptr : &found->second;
 }
 
 const bool* PictographMap::FirstBytes() const {
@@ -40,21 +50,31 @@ const std::map<uint16_t, std::string>& PictographMap::Tags() const {
     return m_index ? m_index->tags : none;
 }
 
-void ScanPictographFolder(const std::string& folder, PictographMap& map) {
+void ScanPictographFolder(const std::string& folder, std::string_view carrier, bool embedded, PictographMap& map) {
     const std::string url = MakeFileUrl(folder);
     ForEachDirEntry(folder, [&](const DirEntry& entry) {
         if (entry.name == "." || entry.name == ".." || entry.isDirectory || !IsImageName(entry.name)) return;
         int code = 0;
         for (size_t i = 0; i < 4; ++i) code = code * 16 + HexDigitValue(static_cast<unsigned char>(entry.name[i]));
-        map.Store(static_cast<uint16_t>(code), "<img src=\"" + url + entry.name + "\">");
+        if (!embedded) {
+            map.Store(static_cast<uint16_t>(code), "<img src=\"" + url + entry.name + "\">");
+            return;
+        }
+        std::ifstream in(folder + entry.name, std::ios::binary);
+        std::string gif{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        if (in.bad() || gif.empty()) return;
+        map.Store(static_cast<uint16_t>(code), "<img src=\"cid:" + ImageContentId(carrier, entry.name) + "\">", std::move(gif));
     });
 }
 
-// On a POSIX system the folder "/srv/g/au/" becomes "file://localhost//srv/g/au/": the host
-// is localhost and the path "//srv/g/au/" holds an empty first segment, which POSIX systems
-// read as the root, so browsers open the same file as file:///srv/g/au/.
+std::string ImageContentId(std::string_view carrier, std::string_view name) {
+    return std::string(carrier).append(".").append(name).append(IMAGE_CONTENT_ID_DOMAIN);
+}
+
+// "C:\Becky!\g\" becomes "file://localhost/C:/Becky!/g/", and the POSIX folder "/srv/g/"
+// becomes "file://localhost/srv/g/".
 std::string MakeFileUrl(std::string_view path) {
-    std::string url = "file://localhost/";
+    std::string url = !path.empty() && path.front() == '/' ? "file://localhost" : "file://localhost/";
     url.reserve(url.size() + path.size());
     for (size_t i = 0; i < path.size();) {
         const auto ch = static_cast<unsigned char>(path[i]);

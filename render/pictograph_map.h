@@ -13,8 +13,9 @@ public:
     // Nothing to make: the module's maps exist before any other module-wide object.
     constexpr PictographMap() = default;
 
-    // Inserts the tag, or replaces the one stored under the same code.
-    void Store(uint16_t code, std::string tag);
+    // Inserts the tag, or replaces the one stored under the same code; image: the GIF's file,
+    // kept for a tag that refers to the image as a part of the message (cid:).
+    void Store(uint16_t code, std::string tag, std::string image = {});
     // The tag stored under code, or null. One table access, whatever the map holds.
     [[nodiscard]] const std::string* Find(uint16_t code) const {
         return m_index ? m_index->flat[code] : nullptr;
@@ -22,10 +23,15 @@ public:
     // For each byte value, whether some code begins with it: most bytes of a text start none.
     [[nodiscard]] const bool* FirstBytes() const;
     [[nodiscard]] const std::map<uint16_t, std::string>& Tags() const;
+    // The GIF of a code whose tag refers to it as a part of the message, or null.
+    [[nodiscard]] const std::string* Image(uint16_t code) const;
+    // Whether its tags refer to images as parts of the message.
+    [[nodiscard]] bool Embedded() const { return m_index && !m_index->images.empty(); }
 
 private:
     struct Index {
         std::map<uint16_t, std::string> tags;
+        std::map<uint16_t, std::string> images;
         const std::string* flat[0x10000] = {};  // into tags, whose nodes never move
         bool firstBytes[0x100] = {};
     };
@@ -38,8 +44,16 @@ extern PictographMap g_mapDocomo;
 
 // Adds every image of folder (a path ending with the separator) to map: files named by four
 // hexadecimal digits and ".gif". Nothing is cleared; a folder that cannot be read adds nothing.
-void ScanPictographFolder(const std::string& folder, PictographMap& map);
+// Embedded: each tag refers to its image as a part the message carries (cid:, with the Content-ID
+// of ImageContentId), and the map keeps the image's bytes; else to the file (file:).
+void ScanPictographFolder(const std::string& folder, std::string_view carrier, bool embedded, PictographMap& map);
 
-// "file://localhost/" and the path with every backslash as '/'; the second byte of a
-// two-byte character stays as it is, and nothing is escaped.
+// The Content-ID (without its angle brackets) of a carrier's image in a converted message.
+[[nodiscard]] std::string ImageContentId(std::string_view carrier, std::string_view name);
+// What every Content-ID of ours ends with; a message that already holds it keeps its own.
+constexpr std::string_view IMAGE_CONTENT_ID_DOMAIN = "@pictograph.glyphory.invalid";
+
+// "file://localhost/" and the path with every backslash as '/' ("file://localhost" before a
+// path that begins with '/'); the second byte of a two-byte character stays as it is, and
+// nothing is escaped.
 [[nodiscard]] std::string MakeFileUrl(std::string_view path);

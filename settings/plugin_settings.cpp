@@ -18,6 +18,7 @@ CPluginSettings::CPluginSettings(std::string iniPath) : m_strIniPath(std::move(i
 
 void CPluginSettings::ResetToDefaults() {
     m_bAutoMode = false;
+    m_bEmbedImages = false;
     m_nDefaultCarrier = CARRIER_NONE;
     m_listAU.assign(1, AU_MAIL_DOMAIN);
     m_listDocomo.clear();
@@ -28,6 +29,7 @@ void CPluginSettings::Load() {
     ResetToDefaults();
     if (m_strIniPath.empty()) return;
     m_bAutoMode = ReadIniValue(SECTION, "Auto Mode", "false", m_strIniPath) == "true";
+    m_bEmbedImages = ReadIniValue(SECTION, "Embed Images", "false", m_strIniPath) == "true";
     const struct {
         const char* key;
         const char* fallback;

@@ -26,6 +26,9 @@ public:
     void ShowSetupDialog();
 
     bool m_bAutoMode = false;
+    // "Embed Images": a converted message carries its images as parts, for clients (and phones)
+    // that cannot open the image folder; else it refers to the files.
+    bool m_bEmbedImages = false;
     std::string m_strIniPath;  // empty: no settings file, the defaults hold
     std::vector<std::string> m_listAU;
     std::vector<std::string> m_listDocomo;

@@ -53,9 +53,10 @@ int32_t WINAPI BKC_OnStart() {
     std::string_view module(path, len);
     try {
         const std::string base(module.substr(0, module.rfind('.')));
-        ScanPictographFolder(base + "\\au\\", g_mapAU);
-        ScanPictographFolder(base + "\\softbank\\", g_mapSoftbank);
-        ScanPictographFolder(base + "\\docomo\\", g_mapDocomo);
+        const bool embedded = g_pSettings && g_pSettings->m_bEmbedImages;
+        ScanPictographFolder(base + "\\au\\", "au", embedded, g_mapAU);
+        ScanPictographFolder(base + "\\softbank\\", "softbank", embedded, g_mapSoftbank);
+        ScanPictographFolder(base + "\\docomo\\", "docomo", embedded, g_mapDocomo);
     } catch (...) {
         // Out of memory: the images scanned so far serve; nothing reaches the host.
     }

@@ -37,7 +37,7 @@ class Cli(unittest.TestCase):
         self.assertEqual(r.returncode, 0, r.stderr)
         out = self.read("out.eml")
         self.assertNotIn(b"\r", out)
-        self.assertIn(b"docomo/F89F.gif", out)
+        self.assertIn(b"cid:docomo.F89F.gif", out)
         self.assertIn(b"Subject:<img", out)  # the encoded-word Subject was decoded for the plug-in
         self.assertIn(b"\n\nA\xf8\x9fB\n\n\n", out)  # the text part as it came
         self.assertIn(b"converted (docomo, 2 pictographs replaced)", r.stderr)
@@ -89,7 +89,7 @@ class Cli(unittest.TestCase):
     def test_standard_input_and_output(self):
         r = run("convert", "--images", IMAGES, "-", "-o", "-", stdin=DOCOMO)
         self.assertEqual(r.returncode, 0)
-        self.assertIn(b"docomo/F89F.gif", r.stdout)
+        self.assertIn(b"cid:docomo.F89F.gif", r.stdout)
 
     def test_failures_are_said_and_leave_nothing_half_written(self):
         r = run("convert", self.path("missing.eml"), "-o", self.path("out.eml"))
@@ -136,7 +136,7 @@ class Cli(unittest.TestCase):
         r = run("convert", "--images", IMAGES, self.path("m.eml", two_parts), "-o", self.path("out.eml"))
         self.assertEqual(r.returncode, 0, r.stderr)
         self.assertIn(b"converted (docomo, 2 pictographs replaced)", r.stderr)  # the Subject's and the body's
-        self.assertEqual(self.read("out.eml").count(b"docomo/F89F.gif"), 3)  # the Subject block twice
+        self.assertEqual(self.read("out.eml").count(b"src=\"cid:docomo.F89F.gif"), 3)  # the Subject block twice
 
     def test_missing_images_are_an_error_not_a_marker(self):
         os.mkdir(self.path("empty"))
@@ -162,7 +162,7 @@ class Cli(unittest.TestCase):
         runs = [subprocess.Popen([CLI, "convert", "--images", IMAGES, self.path("m.eml"), "-o", self.path("out.eml")],
                                  stderr=subprocess.DEVNULL) for _ in range(8)]
         self.assertEqual([p.wait() for p in runs], [0] * 8)
-        self.assertIn(b"docomo/F89F.gif", self.read("out.eml"))
+        self.assertIn(b"cid:docomo.F89F.gif", self.read("out.eml"))
         self.assertEqual(sorted(os.listdir(self.dir.name)), ["m.eml", "out.eml"])
 
     def test_relative_settings_and_the_installed_command_moved_elsewhere(self):
@@ -176,11 +176,12 @@ class Cli(unittest.TestCase):
         self.assertEqual(install.returncode, 0, install.stderr)
         os.rename(self.path("a"), self.path("b"))
         moved = os.path.join(self.path("b"), "bin", "glyphory")
-        r = subprocess.run([moved, "convert", self.path("m.eml"), "-o", self.path("out.eml")], capture_output=True)
+        r = subprocess.run([moved, "convert", "--link-images", self.path("m.eml"), "-o", self.path("out.eml")], capture_output=True)
         self.assertEqual(r.returncode, 0, r.stderr)
         self.assertIn(b"converted (docomo, 2 pictographs replaced)", r.stderr)
-        self.assertIn(("file://localhost" + self.path("b") + "/share/glyphory/images/docomo/F89F.gif").encode(),
-                      self.read("out.eml").replace(b"localhost//", b"localhost/"))
+        # A well-formed file URL: localhost and the absolute path, no doubled slash.
+        self.assertIn(("<img src=\"file://localhost" + self.path("b") + "/share/glyphory/images/docomo/F89F.gif\">").encode(),
+                      self.read("out.eml"))
 
 
 if __name__ == "__main__":

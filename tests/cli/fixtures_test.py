@@ -58,7 +58,8 @@ EXPECTED = {
     # Its only part is UTF-8 HTML without a pictograph: nothing to convert, nothing to mark.
     "ukkz+mailparser/sample_docomo.txt": ("docomo", "unchanged", [], [], []),
 }
-TAG = re.compile(rb'<img src="file://localhost/[^"]*/([a-z]+)/([0-9A-F]{4})\.gif">')
+# An image of the set: a file (linked) or a part the message carries (cid:, the default).
+TAG = re.compile(rb'<img src="(?:file://localhost/[^"]*/|cid:)([a-z]+)[/.]([0-9A-F]{4})\.gif(?:@pictograph\.glyphory\.invalid)?">')
 OURS = re.compile(rb'--------_[0-9a-f]{32}_MULTIPART_ALTERNATIVE_')
 
 

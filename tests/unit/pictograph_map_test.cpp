@@ -16,13 +16,13 @@ protected:
     std::string folder = dir.Path() + "/docomo/";
     void SetUp() override { mkdir(folder.c_str(), 0755); }
     void Touch(const std::string& name) { std::ofstream(folder + name) << "GIF89a"; }
-    std::string Tag(const std::string& name) const { return "<img src=\"file://localhost/" + folder + name + "\">"; }
+    std::string Tag(const std::string& name) const { return "<img src=\"file://localhost" + folder + name + "\">"; }
 };
 
 TEST_F(FolderScan, AcceptsFourHexDigitsAndLowerCaseGif) {
     for (const char* name : {"F89F.gif", "0000.gif", "4142.gif", "aBc9.gif"}) Touch(name);
     PictographMap map;
-    ScanPictographFolder(folder, map);
+    ScanPictographFolder(folder, "docomo", false, map);
     ASSERT_EQ(map.Tags().size(), 4u);
     ASSERT_NE(map.Find(0xF89F), nullptr);
     EXPECT_EQ(*map.Find(0xF89F), Tag("F89F.gif"));
@@ -38,7 +38,7 @@ TEST_F(FolderScan, SkipsEverythingElse) {
         Touch(name);
     mkdir((folder + "F8A0.gif").c_str(), 0755);
     PictographMap map;
-    ScanPictographFolder(folder, map);
+    ScanPictographFolder(folder, "docomo", false, map);
     EXPECT_TRUE(map.Tags().empty());
 }
 
@@ -47,12 +47,12 @@ TEST_F(FolderScan, LaterEntriesReplaceAndNothingIsCleared) {
     Touch("f89f.gif");  // the same code; this file system tells the two names apart
     PictographMap map;
     map.Store(0x1234, "kept");
-    ScanPictographFolder(folder, map);
+    ScanPictographFolder(folder, "docomo", false, map);
     EXPECT_EQ(map.Tags().size(), 2u);
     EXPECT_EQ(*map.Find(0x1234), "kept");
     const std::string& tag = *map.Find(0xF89F);
     EXPECT_TRUE(tag == Tag("F89F.gif") || tag == Tag("f89f.gif")) << tag;
-    ScanPictographFolder(dir.Path() + "/missing/", map);
+    ScanPictographFolder(dir.Path() + "/missing/", "docomo", false, map);
     EXPECT_EQ(map.Tags().size(), 2u);
 }
 
@@ -62,16 +62,27 @@ TEST_F(FolderScan, KeepsBlanksAndTwoByteNamesInTheUrl) {
     mkdir(odd.c_str(), 0755);
     std::ofstream(odd + "E63E.gif") << "";
     PictographMap map;
-    ScanPictographFolder(odd, map);
+    ScanPictographFolder(odd, "docomo", false, map);
     ASSERT_NE(map.Find(0xE63E), nullptr);
-    EXPECT_EQ(*map.Find(0xE63E), "<img src=\"file://localhost/" + odd + "E63E.gif\">");
+    EXPECT_EQ(*map.Find(0xE63E), "<img src=\"file://localhost" + odd + "E63E.gif\">");
+}
+
+TEST_F(FolderScan, EmbeddedTagsReferToPartsAndTheMapKeepsTheImages) {
+    Touch("F89F.gif");
+    PictographMap map;
+    ScanPictographFolder(folder, "docomo", true, map);
+    ASSERT_NE(map.Find(0xF89F), nullptr);
+    EXPECT_EQ(*map.Find(0xF89F), "<img src=\"cid:docomo.F89F.gif@pictograph.glyphory.invalid\">");
+    ASSERT_NE(map.Image(0xF89F), nullptr);
+    EXPECT_EQ(*map.Image(0xF89F), "GIF89a");
+    EXPECT_TRUE(map.Embedded());
 }
 
 TEST(MakeFileUrl, TurnsSeparatorsButNotSecondBytes) {
     EXPECT_EQ(MakeFileUrl("C:\\Apps\\Glyphory\\au\\"), "file://localhost/C:/Apps/Glyphory/au/");
     EXPECT_EQ(MakeFileUrl("C:\\Program Files\\G#%\\"), "file://localhost/C:/Program Files/G#%/");
     EXPECT_EQ(MakeFileUrl("C:\\\x95\x5C\\\x83\x5C\x5C"), "file://localhost/C:/\x95\x5C/\x83\x5C/");
-    EXPECT_EQ(MakeFileUrl("/srv/g/au/"), "file://localhost//srv/g/au/");
+    EXPECT_EQ(MakeFileUrl("/srv/g/au/"), "file://localhost/srv/g/au/");
     EXPECT_EQ(MakeFileUrl("C:\\a\x95"), "file://localhost/C:/a\x95");  // a lead byte at the end alone
     EXPECT_EQ(MakeFileUrl(""), "file://localhost/");
 }

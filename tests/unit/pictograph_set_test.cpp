@@ -26,7 +26,7 @@ TEST(GeneratedPictographs, ScanFindsWhatTheGeneratorWroteAndEachIsA20By20Gif) {
     while (counts >> carrier >> expected) {
         ++carriers;
         PictographMap map;
-        ScanPictographFolder(std::string(dir) + "/" + carrier + "/", map);
+        ScanPictographFolder(std::string(dir) + "/" + carrier + "/", carrier, false, map);
         EXPECT_EQ(map.Tags().size(), expected) << carrier;
         EXPECT_GT(expected, 200u) << carrier;
         for (const auto& [code, tag] : map.Tags()) {

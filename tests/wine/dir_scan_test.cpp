@@ -22,8 +22,8 @@ TEST(FolderScanOnWindows, FindsImagesAndBuildsUrlsFromTheWindowsPath) {
     CreateDirectoryA((folder + "F8A4.gif").c_str(), nullptr);
 
     PictographMap map;
-    ScanPictographFolder(folder, map);
-    ScanPictographFolder(base + "missing\\", map);
+    ScanPictographFolder(folder, "docomo", false, map);
+    ScanPictographFolder(base + "missing\\", "docomo", false, map);
     ASSERT_EQ(map.Tags().size(), 2u);
     std::string url = "file://localhost/" + folder;
     for (size_t i = 0; i < url.size(); ++i) {
