@@ -24,6 +24,8 @@ namespace {
 void Count(Tally& tally, const Outcome& outcome) {
     ++tally.messages;
     tally.pictographs += outcome.replaced;
+    tally.imagesCarried += outcome.imagesCarried;
+    tally.imageBytes += outcome.imageBytes;
     if (outcome.converted && outcome.carrier < 3) ++tally.converted[outcome.carrier];
     else if (outcome.leftAlone.empty()) ++tally.marked;
     else ++tally.leftAlone[outcome.leftAlone];
@@ -51,6 +53,9 @@ void PrintSummary(const Tally& tally, const Progress& progress) {
     for (const CarrierCode carrier : {CARRIER_DOCOMO, CARRIER_AU, CARRIER_SOFTBANK})
         if (tally.converted[carrier]) std::fprintf(stderr, "  converted (%s): %zu\n", CarrierName(carrier), tally.converted[carrier]);
     std::fprintf(stderr, "  pictographs replaced: %zu\n", tally.pictographs);
+    if (tally.imagesCarried)
+        std::fprintf(stderr, "  images carried in the messages: %zu, %zu bytes (%zu bytes each)\n", tally.imagesCarried,
+                     tally.imageBytes, tally.imageBytes / tally.imagesCarried);
     if (tally.marked) std::fprintf(stderr, "  marked as converted, no known pictograph: %zu\n", tally.marked);
     for (const auto& [reason, count] : tally.leftAlone) std::fprintf(stderr, "  left alone, %s: %zu\n", reason.c_str(), count);
     if (tally.notMessages) std::fprintf(stderr, "  files that are not messages, left as they are: %zu\n", tally.notMessages);

@@ -17,6 +17,7 @@ struct Tally {
     size_t converted[3] = {};  // by carrier code
     size_t marked = 0;
     size_t pictographs = 0;
+    size_t imagesCarried = 0, imageBytes = 0;
     std::map<std::string, size_t> leftAlone;  // by reason
     size_t notMessages = 0;
     size_t unreadable = 0;

@@ -64,6 +64,9 @@ if(GLYPHORY_PICTOGRAPHS)
     add_test(NAME pages_of_strangers_mail COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/tests/cli/hostile_test.py
              $<TARGET_FILE:glyphory> ${GLYPHORY_PICTOGRAPHS})
     set_tests_properties(pages_of_strangers_mail PROPERTIES TIMEOUT 300)
+    add_test(NAME mail_client_thunderbird COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/tests/cli/thunderbird_test.py
+             $<TARGET_FILE:glyphory> ${GLYPHORY_PICTOGRAPHS} ${PROJECT_SOURCE_DIR}/samples ${PROJECT_SOURCE_DIR}/../shared/fixtures)
+    set_tests_properties(mail_client_thunderbird PROPERTIES TIMEOUT 900 RUN_SERIAL TRUE)
     add_test(NAME preview_in_chromium COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/tests/cli/browser_test.py
              $<TARGET_FILE:glyphory> ${GLYPHORY_PICTOGRAPHS} ${PROJECT_SOURCE_DIR}/samples)
     set_tests_properties(preview_in_chromium PROPERTIES TIMEOUT 300)

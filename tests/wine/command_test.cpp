@@ -115,6 +115,32 @@ TEST_F(Command, OnlyThePictographsChange) {
     }
 }
 
+// With "Embed Images=true" the message carries its images; without, it refers to the files.
+TEST_F(Command, EmbedImagesCarriesEachImageOnceAsAPart) {
+    for (const bool embed : {true, false}) {
+        LoadedPlugin plugin(embed ? "[Config]\r\nAuto Mode=true\r\nDocomo List=docomo.ne.jp\r\nEmbed Images=true\r\n" : DOCOMO_INI,
+                            {"docomo\\F89F.gif"});
+        Open(plugin, DocomoMail() + "\xF8\x9F\r\n");
+        ASSERT_EQ(TheMailHost().SetSourceCalls(), 1) << embed;
+        const std::string& result = TheMailHost().CurrentSource();
+        const std::string cid = "cid:docomo.F89F.gif@pictograph.glyphory.invalid";
+        if (!embed) {
+            EXPECT_NE(result.find(plugin.Tag("docomo", "F89F.gif")), std::string::npos);
+            EXPECT_EQ(result.find(cid), std::string::npos);
+            continue;
+        }
+        EXPECT_EQ(result.find("file://"), std::string::npos);
+        EXPECT_NE(result.find("A<img src=\"" + cid + "\">B<BR><img src=\"" + cid + "\">"), std::string::npos);
+        EXPECT_NE(result.find("Content-Type: multipart/related; boundary=\""), std::string::npos);
+        const std::string part = "Content-Type: image/gif; name=\"F89F.gif\"\r\nContent-Transfer-Encoding: base64\r\n"
+                                 "Content-ID: <docomo.F89F.gif@pictograph.glyphory.invalid>\r\n"
+                                 "Content-Disposition: inline; filename=\"F89F.gif\"\r\n\r\nR0lGODlh\r\n";
+        const size_t at = result.find(part);
+        EXPECT_NE(at, std::string::npos) << result;
+        EXPECT_EQ(result.find(part, at + 1), std::string::npos);  // two pictographs, one image
+    }
+}
+
 TEST_F(Command, TheMarkerTrueExactlyKeepsAMessageAlone) {
     LoadedPlugin plugin(DOCOMO_INI, {"docomo\\F89F.gif"});
     plugin.Export<MenuInitProc>("BKC_OnMenuInit")(nullptr, menu, 0);
