@@ -7,6 +7,7 @@ add_executable(glyphory_unit_tests
     cli/mbox.cpp
     tests/unit/archive_test.cpp
     tests/unit/bytes_test.cpp
+    tests/unit/embedded_images_test.cpp
     tests/unit/faithful_test.cpp
     tests/unit/sender_html_test.cpp
     tests/unit/text_lines_test.cpp

@@ -138,7 +138,7 @@ bool AppendHtmlEntity(std::string& out, std::string_view source, const HeaderAnd
     // before the delimiter that followed the entity.
     out.append(*body);
     if (body->size() < CRLF.size() || body->compare(body->size() - CRLF.size(), CRLF.size(), CRLF) != 0) out.append(CRLF);
-    AppendImageParts(out, images, "--" + boundary);
+    AppendImageParts(out, images, "--" + boundary, shared.carried);
     out.append("--").append(boundary).append("--").append(CRLF);
     return true;
 }
@@ -220,7 +220,7 @@ void AppendEntity(std::string& out, std::string_view source, MessageHtml& shared
             if (!ownImages.empty()) {
                 // Each delimiter begins a line.
                 if (std::string_view(out).substr(out.size() - std::min(out.size(), CRLF.size())) != CRLF) out.append(CRLF);
-                AppendImageParts(out, ownImages, delimiter);
+                AppendImageParts(out, ownImages, delimiter, shared.carried);
             }
             out.append(delimiter).append("--").append(frame.closed ? frame.epilogue : CRLF);
             if (found) {
@@ -257,7 +257,7 @@ std::string RewriteMessage(std::string_view source, std::string_view subject, bo
     // Each entity makes the room it needs as it is written: a text once it knows how long its
     // HTML is, a multipart body for itself and then at the rate of its texts.
     std::string out;
-    MessageHtml shared{subject, carrier, false, {}, {}, {}, {}, {}, {}, {}};
+    MessageHtml shared{subject, carrier, false, {}, {}, {}, {}, {}, {}, {}, {}};
     shared.imagesClash = SelectPictographMap(carrier).Embedded() && FindBytes(source, IMAGE_CONTENT_ID_DOMAIN) != std::string_view::npos;
     AppendEntity(out, source, shared, topLevel, changed, 0, 0, nullptr);
     return out;

@@ -41,11 +41,13 @@ void FindImageReferences(std::string_view html, std::vector<std::string>& ids) {
     }
 }
 
-void AppendImageParts(std::string& out, const std::vector<std::string>& ids, std::string_view delimiter) {
+void AppendImageParts(std::string& out, const std::vector<std::string>& ids, std::string_view delimiter,
+                      std::vector<std::string>& carried) {
     for (const std::string& id : ids) {
         std::string_view name;
         const std::string* gif = ImageOf(id, name);
-        if (!gif) continue;
+        if (!gif || std::find(carried.begin(), carried.end(), id) != carried.end()) continue;
+        carried.push_back(id);
         const std::string base64 = EncodeBase64(*gif);
         ReserveMore(out, base64.size() + id.size() + 256);
         out.append(delimiter).append(CRLF);

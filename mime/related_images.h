@@ -10,8 +10,10 @@
 void FindImageReferences(std::string_view html, std::vector<std::string>& ids);
 
 // Each image as a part of a multipart/related body: its delimiter line, its header lines
-// (image/gif, base64, its Content-ID, inline with its file name) and its base64 lines.
-void AppendImageParts(std::string& out, const std::vector<std::string>& ids, std::string_view delimiter);
+// (image/gif, base64, its Content-ID, inline with its file name) and its base64 lines. A
+// message carries each image once: those in carried already are left out, the others added.
+void AppendImageParts(std::string& out, const std::vector<std::string>& ids, std::string_view delimiter,
+                      std::vector<std::string>& carried);
 
 // A new boundary for a multipart/related entity of ours.
 [[nodiscard]] std::string MakeRelatedBoundary();

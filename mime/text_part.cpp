@@ -143,7 +143,7 @@ void AppendAlternativeBody(std::string& out, const SubjectHtml& subject, std::st
     if (embedded) {
         std::vector<std::string> images;
         FindImageReferences(std::string_view(out).substr(html), images);
-        AppendImageParts(out, images, "--" + related);
+        AppendImageParts(out, images, "--" + related, shared.carried);
         out.append("--").append(related).append("--").append(CRLF);
     }
     out.append("--").append(boundary).append("--").append(CRLF);

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "mime/entity_kind.h"
 #include "base/carrier.h"
@@ -22,6 +23,8 @@ struct MessageHtml {
     CarrierCode carrier;
     // The message already holds a Content-ID of the form of ours: its images cannot be added.
     bool imagesClash;
+    // The images the message carries so far, each once; a cid: reference resolves anywhere in it.
+    std::vector<std::string> carried;
     std::optional<SubjectHtml> subjectIso2022Jp;
     std::optional<SubjectHtml> subjectUtf8;
     std::optional<std::string> head, subjectLabel, lineBreak, rule, tail;  // in ISO-2022-JP
