@@ -90,10 +90,13 @@ std::optional<TextEntity> FindEntity(std::string_view entity, int depth,
 // (".../carrier/FILE.gif") or a part's ("cid:" and its Content-ID).
 std::optional<std::string> OwnImageOf(std::string_view url) {
     std::string_view carrier, file;
+    std::string tagUrl(url);  // the URL as the tag writes it
     if (url.substr(0, 4) == "cid:") {
-        const size_t dot = url.find('.');
-        if (dot == std::string_view::npos) return std::nullopt;
+        // A later multipart/related entity numbers its images after their names.
+        const size_t dot = url.find('.'), at = url.find('@');
+        if (dot == std::string_view::npos || at == std::string_view::npos || at < dot + 9) return std::nullopt;
         carrier = url.substr(4, dot - 4), file = url.substr(dot + 1, 8);
+        tagUrl = std::string(url.substr(0, dot + 9)) + std::string(url.substr(at));
     } else {
         const size_t slash = url.rfind('/');
         const size_t folder = slash == std::string_view::npos || slash == 0 ? std::string_view::npos : url.rfind('/', slash - 1);
@@ -109,7 +112,7 @@ std::optional<std::string> OwnImageOf(std::string_view url) {
         code = code << 4 | static_cast<unsigned>(digit);
     }
     const std::string* tag = map->Find(static_cast<uint16_t>(code));
-    if (!tag || *tag != "<img src=\"" + std::string(url) + "\">") return std::nullopt;
+    if (!tag || *tag != "<img src=\"" + tagUrl + "\">") return std::nullopt;
     return std::string(carrier) + "/" + std::string(file);
 }
 

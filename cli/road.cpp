@@ -21,6 +21,7 @@
 #include "host/mail_host.h"
 #include "mime/entity_kind.h"
 #include "mime/message_rewriter.h"
+#include "mime/related_images.h"
 #include "platform/mail_files.h"
 #include "render/pictograph_map.h"
 #include "render/utf8.h"
@@ -173,11 +174,11 @@ void CountShown(std::string_view entity, Shown& shown, bool ownHtml, int depth) 
 std::pair<size_t, size_t> CountCarriedImages(std::string_view message) {
     constexpr std::string_view ID = "\r\nContent-ID: <";
     size_t images = 0, bytes = 0;
+    const std::string ending = std::string(IMAGE_CONTENT_ID_DOMAIN) + ">";
     for (size_t at = message.find(ID); at != std::string_view::npos; at = message.find(ID, at + ID.size())) {
         const size_t end = message.find("\r\n", at + 2);
-        if (end == std::string_view::npos || message.substr(0, end).substr(end - IMAGE_CONTENT_ID_DOMAIN.size() - 1) !=
-                                                 std::string(IMAGE_CONTENT_ID_DOMAIN) + ">")
-            continue;
+        const std::string_view line = message.substr(at, end == std::string_view::npos ? std::string_view::npos : end - at);
+        if (line.size() < ending.size() || line.substr(line.size() - ending.size()) != ending) continue;
         const size_t start = message.rfind("\r\n--", at), next = message.find("\r\n--", end);
         ++images;
         bytes += (next == std::string_view::npos ? message.size() : next) - (start == std::string_view::npos ? 0 : start);
@@ -211,6 +212,8 @@ Outcome ConvertMessage(const std::string& file, bool force) {
         // A text or multipart message always comes back, marked at least: when it does not,
         // the conversion gave up (memory ran out) and the message stays as it was.
         const MediaKind media = ClassifyEntity(SplitHeaderLines(SplitHeaderAndBody(source).header)).media;
+        if ((g_mapAU.Embedded() || g_mapDocomo.Embedded() || g_mapSoftbank.Embedded()) && HoldsImageContentId(source))
+            return Unchanged(file, "it holds a Content-ID of the form of the images the conversion adds");
         if (media == MediaKind::PlainText || media == MediaKind::Multipart)
             return Unchanged(file, "the conversion failed (out of memory), the message is as it was");
         return Unchanged(file, media == MediaKind::Html ? "an HTML message without a known pictograph" : "not a text message");

@@ -19,7 +19,7 @@ TextCharset ReadingCharsetOfHtml(TextCharset stated, std::string_view html) {
 }
 
 std::optional<std::string> ConvertHtmlBody(const EntityKind& kind, std::string_view body, CarrierCode carrier,
-                                           std::vector<std::string>& images) {
+                                           RelatedImages& images, int& last) {
     std::string storage;
     const std::optional<std::string_view> text = DecodeText(kind.encoding, body, storage);
     if (!text) return std::nullopt;
@@ -43,6 +43,6 @@ std::optional<std::string> ConvertHtmlBody(const EntityKind& kind, std::string_v
         case TextCharset::Unread: return std::nullopt;
     }
     if (!found) return std::nullopt;
-    if (SelectPictographMap(carrier).Embedded()) FindImageReferences(html, images);
+    if (SelectPictographMap(carrier).Embedded()) TakeImageReferences(html, 0, images, last);
     return EncodeText(kind.encoding, html);
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "mime/entity_kind.h"
+#include "mime/related_images.h"
 #include "base/carrier.h"
 
 // The charset a decoded HTML text is read in: UTF-8 when it begins with a byte order mark;
@@ -20,6 +21,7 @@
 // The new body, or nothing when it holds no pictograph or cannot be read: an unknown transfer
 // encoding, a charset other than ISO-2022-JP, US-ASCII (read as ISO-2022-JP), Shift_JIS or
 // UTF-8, bytes that do not fit the charset it is read in, or a decoded text with a NUL byte.
-// The Content-IDs of the images its new tags refer to as parts are added to images.
+// The images its new tags refer to as parts are taken for the multipart/related entity of
+// images (see TakeImageReferences; last: the message's last number of one).
 [[nodiscard]] std::optional<std::string> ConvertHtmlBody(const EntityKind& kind, std::string_view body,
-                                                         CarrierCode carrier, std::vector<std::string>& images);
+                                                         CarrierCode carrier, RelatedImages& images, int& last);

@@ -107,13 +107,11 @@ void ReserveForPart(std::string& out, const MultipartFrame& frame, size_t pos, c
 // it (related), or, where there is none, into one made around the entity: its Content- header
 // lines move into it, the others stay outside.
 bool AppendHtmlEntity(std::string& out, std::string_view source, const HeaderAndBody& split, const HeaderLines& lines,
-                      const EntityKind& kind, bool topLevel, MessageHtml& shared, std::vector<std::string>* related) {
-    std::vector<std::string> images;
-    const std::optional<std::string> body = ConvertHtmlBody(kind, split.body, shared.carrier, images);
+                      const EntityKind& kind, bool topLevel, MessageHtml& shared, RelatedImages* related) {
+    RelatedImages own;
+    const std::optional<std::string> body = ConvertHtmlBody(kind, split.body, shared.carrier, related ? *related : own, shared.lastRelated);
     if (!body) return false;
-    if (related || images.empty()) {
-        for (std::string& id : images)
-            if (std::find(related->begin(), related->end(), id) == related->end()) related->push_back(std::move(id));
+    if (related || own.ids.empty()) {
         // Its header lines stay as they came (with the marker at the top level).
         if (topLevel)
             AppendHeaderLines(out, lines);
@@ -138,7 +136,7 @@ bool AppendHtmlEntity(std::string& out, std::string_view source, const HeaderAnd
     // before the delimiter that followed the entity.
     out.append(*body);
     if (body->size() < CRLF.size() || body->compare(body->size() - CRLF.size(), CRLF.size(), CRLF) != 0) out.append(CRLF);
-    AppendImageParts(out, images, "--" + boundary, shared.carried);
+    AppendImageParts(out, own.ids, "--" + boundary);
     out.append("--").append(boundary).append("--").append(CRLF);
     return true;
 }
@@ -148,7 +146,7 @@ bool AppendHtmlEntity(std::string& out, std::string_view source, const HeaderAnd
 // tree is written once, straight into out, which grows at the rate seen so far. related: the
 // images that the multipart/related entity around it is to carry, if there is one.
 void AppendEntity(std::string& out, std::string_view source, MessageHtml& shared, bool topLevel, bool& changed, int depth,
-                  size_t tail, std::vector<std::string>* related) {
+                  size_t tail, RelatedImages* related) {
     if (depth >= MAX_DEPTH) {
         AppendGrowing(out, source);
         return;
@@ -176,7 +174,7 @@ void AppendEntity(std::string& out, std::string_view source, MessageHtml& shared
                 appendUnconverted();
             return;
         case MediaKind::Html:
-            if (shared.imagesClash || !AppendHtmlEntity(out, source, split, lines, kind, topLevel, shared, related)) break;
+            if (!AppendHtmlEntity(out, source, split, lines, kind, topLevel, shared, related)) break;
             changed = true;
             return;
         case MediaKind::Multipart: {
@@ -192,8 +190,8 @@ void AppendEntity(std::string& out, std::string_view source, MessageHtml& shared
             bool found = false;
             GrowthSeen seen;
             // A multipart/related entity carries the images its parts show as parts of its own.
-            std::vector<std::string> ownImages;
-            std::vector<std::string>* images = kind.related ? &ownImages : related;
+            RelatedImages ownImages;
+            RelatedImages* images = kind.related ? &ownImages : related;
             out.append(frame.preamble);
             for (size_t pos = frame.parts.empty() ? std::string_view::npos : 0; pos != std::string_view::npos;) {
                 const size_t partPos = pos;
@@ -202,7 +200,7 @@ void AppendEntity(std::string& out, std::string_view source, MessageHtml& shared
                 out.append(delimiter).append(part.delimiterEnd);
                 const size_t partStart = out.size();
                 bool partChanged = false;
-                const size_t imagesBefore = images ? images->size() : 0;
+                const size_t imagesBefore = images ? images->ids.size() : 0;
                 AppendEntity(out, part.text, shared, false, partChanged, depth + 1, tail + closing, images);
                 found |= partChanged;
                 if (partChanged) {
@@ -214,13 +212,13 @@ void AppendEntity(std::string& out, std::string_view source, MessageHtml& shared
                 if (partChanged && out.find(delimiter, partStart) != std::string::npos) {
                     out.resize(partStart);
                     out.append(part.text);
-                    if (images) images->resize(imagesBefore);
+                    if (images) images->ids.resize(imagesBefore);
                 }
             }
-            if (!ownImages.empty()) {
+            if (!ownImages.ids.empty()) {
                 // Each delimiter begins a line.
                 if (std::string_view(out).substr(out.size() - std::min(out.size(), CRLF.size())) != CRLF) out.append(CRLF);
-                AppendImageParts(out, ownImages, delimiter, shared.carried);
+                AppendImageParts(out, ownImages.ids, delimiter);
             }
             out.append(delimiter).append("--").append(frame.closed ? frame.epilogue : CRLF);
             if (found) {
@@ -257,8 +255,9 @@ std::string RewriteMessage(std::string_view source, std::string_view subject, bo
     // Each entity makes the room it needs as it is written: a text once it knows how long its
     // HTML is, a multipart body for itself and then at the rate of its texts.
     std::string out;
-    MessageHtml shared{subject, carrier, false, {}, {}, {}, {}, {}, {}, {}, {}};
-    shared.imagesClash = SelectPictographMap(carrier).Embedded() && FindBytes(source, IMAGE_CONTENT_ID_DOMAIN) != std::string_view::npos;
+    MessageHtml shared{subject, carrier, 0, {}, {}, {}, {}, {}, {}, {}};
+    // Images of ours could not be told from the sender's: the message stays as it is.
+    if (SelectPictographMap(carrier).Embedded() && HoldsImageContentId(source)) return std::string(source);
     AppendEntity(out, source, shared, topLevel, changed, 0, 0, nullptr);
     return out;
 }

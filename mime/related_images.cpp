@@ -12,42 +12,57 @@ namespace {
 constexpr std::string_view CRLF = "\r\n";
 constexpr std::string_view REFERENCE = "<img src=\"cid:";
 
-// The image of a Content-ID of ours ("docomo.F89F.gif@..."), or null.
+// The image of a Content-ID of ours ("docomo.F89F.gif@..." or "docomo.F89F.gif.2@..."), or
+// null; name: the image's file name.
 const std::string* ImageOf(std::string_view id, std::string_view& name) {
-    const size_t dot = id.find('.');
-    if (dot == std::string_view::npos || id.size() < dot + 1 + 8) return nullptr;
-    const std::string_view carrier = id.substr(0, dot);
+    const size_t dot = id.find('.'), at = id.find('@');
+    if (dot == std::string_view::npos || at == std::string_view::npos || at < dot + 1 + 8) return nullptr;
+    const std::string_view carrier = id.substr(0, dot), number = id.substr(dot + 9, at - dot - 9);
     name = id.substr(dot + 1, 8);
+    if (id.substr(at) != IMAGE_CONTENT_ID_DOMAIN || !EqualsIgnoringCase(name.substr(4), ".gif")) return nullptr;
+    if (!number.empty() && (number.front() != '.' || number.size() == 1 ||
+                            number.find_first_not_of("0123456789", 1) != std::string_view::npos))
+        return nullptr;
     const PictographMap* map = carrier == "au" ? &g_mapAU : carrier == "docomo" ? &g_mapDocomo : carrier == "softbank" ? &g_mapSoftbank : nullptr;
-    if (!map || ImageContentId(carrier, name) != id) return nullptr;
     unsigned code = 0;
     for (const char c : name.substr(0, 4)) {
         const int digit = HexDigitValue(static_cast<unsigned char>(c));
         if (digit < 0) return nullptr;
         code = code << 4 | static_cast<unsigned>(digit);
     }
-    return map->Image(static_cast<uint16_t>(code));
+    return map ? map->Image(static_cast<uint16_t>(code)) : nullptr;
 }
 
 }  // namespace
 
-void FindImageReferences(std::string_view html, std::vector<std::string>& ids) {
-    for (size_t at = html.find(REFERENCE); at != std::string_view::npos; at = html.find(REFERENCE, at + 1)) {
-        const size_t start = at + REFERENCE.size(), end = html.find('"', start);
-        if (end == std::string_view::npos) return;
-        const std::string_view id = html.substr(start, end - start);
+void TakeImageReferences(std::string& text, size_t from, RelatedImages& images, int& last) {
+    std::string renamed;  // text from from on, once a reference is renamed
+    size_t copied = from;
+    for (size_t at = text.find(REFERENCE, from); at != std::string::npos; at = text.find(REFERENCE, at + 1)) {
+        const size_t start = at + REFERENCE.size(), end = text.find('"', start);
+        if (end == std::string::npos) break;
+        std::string id = text.substr(start, end - start);
         std::string_view name;
-        if (ImageOf(id, name) && std::find(ids.begin(), ids.end(), id) == ids.end()) ids.emplace_back(id);
+        // Only the IDs the tags give (no number after the name) are ours to take.
+        if (!ImageOf(id, name) || id.find('@') != id.find('.') + 9) continue;
+        if (images.number == 0) images.number = ++last;
+        if (images.number > 1) {
+            id.insert(id.find('@'), "." + std::to_string(images.number));
+            renamed.append(text, copied, start - copied).append(id);
+            copied = end;
+        }
+        if (std::find(images.ids.begin(), images.ids.end(), id) == images.ids.end()) images.ids.push_back(std::move(id));
     }
+    if (copied == from) return;
+    renamed.append(text, copied, std::string::npos);
+    text.replace(from, std::string::npos, renamed);
 }
 
-void AppendImageParts(std::string& out, const std::vector<std::string>& ids, std::string_view delimiter,
-                      std::vector<std::string>& carried) {
+void AppendImageParts(std::string& out, const std::vector<std::string>& ids, std::string_view delimiter) {
     for (const std::string& id : ids) {
         std::string_view name;
         const std::string* gif = ImageOf(id, name);
-        if (!gif || std::find(carried.begin(), carried.end(), id) != carried.end()) continue;
-        carried.push_back(id);
+        if (!gif) continue;
         const std::string base64 = EncodeBase64(*gif);
         ReserveMore(out, base64.size() + id.size() + 256);
         out.append(delimiter).append(CRLF);
@@ -59,10 +74,20 @@ void AppendImageParts(std::string& out, const std::vector<std::string>& ids, std
     }
 }
 
+bool HoldsImageContentId(std::string_view message) {
+    for (size_t at = FindBytes(message, IMAGE_CONTENT_ID_DOMAIN); at != std::string_view::npos;
+         at = FindBytes(message, IMAGE_CONTENT_ID_DOMAIN, at + 1)) {
+        const size_t line = message.rfind('\n', at);
+        if (StartsWithIgnoringCase(message.substr(line == std::string_view::npos ? 0 : line + 1), "Content-ID:")) return true;
+    }
+    return false;
+}
+
 std::string MakeRelatedBoundary() {
     std::string boundary = MakeAlternativeBoundary();
     constexpr std::string_view ALTERNATIVE = "_MULTIPART_ALTERNATIVE_";
-    return boundary.replace(boundary.size() - ALTERNATIVE.size(), ALTERNATIVE.size(), "_MULTIPART_RELATED_");
+    boundary.replace(boundary.size() - ALTERNATIVE.size(), ALTERNATIVE.size(), "_MULTIPART_RELATED_");
+    return boundary.replace(0, boundary.find('_'), "=");
 }
 
 std::string RelatedContentType(std::string_view boundary) {

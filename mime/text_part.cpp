@@ -141,9 +141,9 @@ void AppendAlternativeBody(std::string& out, const SubjectHtml& subject, std::st
     const size_t html = out.size();
     AppendHtml(out, road, subject, htmlText, shared);
     if (embedded) {
-        std::vector<std::string> images;
-        FindImageReferences(std::string_view(out).substr(html), images);
-        AppendImageParts(out, images, "--" + related, shared.carried);
+        RelatedImages images;
+        TakeImageReferences(out, html, images, shared.lastRelated);
+        AppendImageParts(out, images.ids, "--" + related);
         out.append("--").append(related).append("--").append(CRLF);
     }
     out.append("--").append(boundary).append("--").append(CRLF);
@@ -153,7 +153,7 @@ void AppendAlternativeBody(std::string& out, const SubjectHtml& subject, std::st
 
 bool AppendConvertedTextEntity(std::string& out, const EntityKind& kind, const HeaderLines& lines, std::string_view body,
                                MessageHtml& shared, size_t tail) {
-    if (kind.charset == TextCharset::Unread || shared.imagesClash) return false;
+    if (kind.charset == TextCharset::Unread) return false;
     // A base64 or quoted-printable text is converted decoded; no multipart/alternative entity
     // may declare either encoding, so the entity's own declaration goes.
     std::string storage;

@@ -21,10 +21,8 @@ struct SubjectHtml {
 struct MessageHtml {
     std::string_view subject;
     CarrierCode carrier;
-    // The message already holds a Content-ID of the form of ours: its images cannot be added.
-    bool imagesClash;
-    // The images the message carries so far, each once; a cid: reference resolves anywhere in it.
-    std::vector<std::string> carried;
+    // The number of the last multipart/related entity of ours that carries images.
+    int lastRelated;
     std::optional<SubjectHtml> subjectIso2022Jp;
     std::optional<SubjectHtml> subjectUtf8;
     std::optional<std::string> head, subjectLabel, lineBreak, rule, tail;  // in ISO-2022-JP

@@ -74,7 +74,25 @@ std::string ImageContentId(std::string_view carrier, std::string_view name) {
 // "C:\Becky!\g\" becomes "file://localhost/C:/Becky!/g/", and the POSIX folder "/srv/g/"
 // becomes "file://localhost/srv/g/".
 std::string MakeFileUrl(std::string_view path) {
-    std::string url = !path.empty() && path.front() == '/' ? "file://localhost" : "file://localhost/";
+    // A POSIX path is written as a URL writes a path: its bytes other than unreserved ones
+    // percent-encoded (a Windows path stays as the client has always written it).
+    if (!path.empty() && path.front() == '/') {
+        constexpr std::string_view KEPT = "-._~/!$&'()*+,;=:@";
+        std::string url = "file://localhost";
+        for (const char c : path) {
+            const auto ch = static_cast<unsigned char>(c);
+            const unsigned char lower = ToAsciiLower(ch);
+            if ((ch >= '0' && ch <= '9') || (lower >= 'a' && lower <= 'z') || KEPT.find(c) != std::string_view::npos) {
+                url += c;
+            } else {
+                url += '%';
+                url += "0123456789ABCDEF"[ch >> 4];
+                url += "0123456789ABCDEF"[ch & 15];
+            }
+        }
+        return url;
+    }
+    std::string url = "file://localhost/";
     url.reserve(url.size() + path.size());
     for (size_t i = 0; i < path.size();) {
         const auto ch = static_cast<unsigned char>(path[i]);

@@ -53,7 +53,7 @@ void ScanPictographFolder(const std::string& folder, std::string_view carrier, b
 // What every Content-ID of ours ends with; a message that already holds it keeps its own.
 constexpr std::string_view IMAGE_CONTENT_ID_DOMAIN = "@pictograph.glyphory.invalid";
 
-// "file://localhost/" and the path with every backslash as '/' ("file://localhost" before a
-// path that begins with '/'); the second byte of a two-byte character stays as it is, and
-// nothing is escaped.
+// "file://localhost/" and the path with every backslash as '/'; the second byte of a two-byte
+// character stays as it is, and nothing is escaped. A POSIX path (one that begins with '/')
+// is "file://localhost" and the path, percent-encoded where a URL asks it.
 [[nodiscard]] std::string MakeFileUrl(std::string_view path);

@@ -56,15 +56,14 @@ TEST_F(FolderScan, LaterEntriesReplaceAndNothingIsCleared) {
     EXPECT_EQ(map.Tags().size(), 2u);
 }
 
-TEST_F(FolderScan, KeepsBlanksAndTwoByteNamesInTheUrl) {
-    // 0x95 0x5C is one character whose second byte is a backslash.
-    const std::string odd = dir.Path() + "/Program Files \x95\x5C/";
+TEST_F(FolderScan, PercentEncodesWhatAPosixPathHoldsBesideAUrlsBytes) {
+    const std::string odd = dir.Path() + "/Program Files #1%\"\xE5\xA4\xAA/";
     mkdir(odd.c_str(), 0755);
     std::ofstream(odd + "E63E.gif") << "";
     PictographMap map;
     ScanPictographFolder(odd, "docomo", false, map);
     ASSERT_NE(map.Find(0xE63E), nullptr);
-    EXPECT_EQ(*map.Find(0xE63E), "<img src=\"file://localhost" + odd + "E63E.gif\">");
+    EXPECT_EQ(*map.Find(0xE63E), "<img src=\"file://localhost" + dir.Path() + "/Program%20Files%20%231%25%22%E5%A4%AA/E63E.gif\">");
 }
 
 TEST_F(FolderScan, EmbeddedTagsReferToPartsAndTheMapKeepsTheImages) {
