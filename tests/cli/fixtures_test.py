@@ -59,7 +59,7 @@ EXPECTED = {
     "ukkz+mailparser/sample_docomo.txt": ("docomo", "unchanged", [], [], []),
 }
 # An image of the set: a file (linked) or a part the message carries (cid:, the default).
-TAG = re.compile(rb'<img src="(?:file://localhost/[^"]*/|cid:)([a-z]+)[/.]([0-9A-F]{4})\.gif(?:@pictograph\.glyphory\.invalid)?">')
+TAG = re.compile(rb'<img src="(?:file://localhost/[^"]*/|cid:)([a-z]+)[/.]([0-9A-F]{4})\.gif(?:(?:\.\d+)?@pictograph\.glyphory\.invalid)?">')
 OURS = re.compile(rb'--------_[0-9a-f]{32}_MULTIPART_ALTERNATIVE_')
 
 

@@ -34,7 +34,7 @@ class Mbox(unittest.TestCase):
         self.addCleanup(self.dir.cleanup)
         self.box = os.path.join(self.dir.name, "box")
         with open(self.box, "wb") as f:
-            for n in range(6000):
+            for n in range(15000):
                 f.write(FROM_LINE + docomo(n) + b"\n")
         self.rc = os.path.join(self.dir.name, "rc")
         with open(self.rc, "w") as f:
@@ -53,7 +53,7 @@ class Mbox(unittest.TestCase):
         run = self.start_conversion()
         env = dict(os.environ, ORGMAIL=self.box, DEFAULT=self.box)
         deliveries = []
-        for n in range(6000, 6005):
+        for n in range(20000, 20005):
             p = subprocess.Popen(["procmail", "-f", "sender@example.jp", "DEFAULT=" + self.box, rc],
                                  stdin=subprocess.PIPE, env=env)
             p.stdin.write(docomo(n, 2))
@@ -68,10 +68,10 @@ class Mbox(unittest.TestCase):
         with open(self.box, "rb") as f:
             data = f.read()
         ids = message_ids(data)
-        self.assertEqual(sorted(ids), sorted(b"m%d@example.jp" % n for n in range(6005)))  # each exactly once
-        self.assertEqual(data.count(MARKER), 6000)  # the old ones converted; the new ones came after
+        self.assertEqual(sorted(ids), sorted(b"m%d@example.jp" % n for n in list(range(15000)) + list(range(20000, 20005))))
+        self.assertEqual(data.count(MARKER), 15000)  # the old ones converted, each once; the new ones came after
         with open(self.box + "~", "rb") as f:  # the old mbox (where a late writer appended too)
-            self.assertEqual(message_ids(f.read())[:6000], [b"m%d@example.jp" % n for n in range(6000)])
+            self.assertEqual(message_ids(f.read())[:15000], [b"m%d@example.jp" % n for n in range(15000)])
         self.assertFalse(os.path.exists(self.box + ".lock"))
         print(f"mbox ({os.path.basename(rc)}): 5 procmail deliveries started while the conversion ran; "
               f"{len(ids)} messages after it")
