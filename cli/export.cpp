@@ -24,6 +24,7 @@
 #include "cli/sanitize.h"
 #include "mime/html_part.h"
 #include "mime/message_rewriter.h"
+#include "mime/text_lines.h"
 #include "render/pictograph_map.h"
 #include "host/mail_host.h"
 #include "mime/entity_kind.h"
@@ -140,14 +141,28 @@ std::string RelinkImages(const std::string& html, const ImageUrlOf& link) {
     return out.append(html, pos);
 }
 
+// Whether an HTML text shows an image of the set the conversion used.
+bool ShowsOwnImage(std::string_view html) {
+    constexpr std::string_view SRC = "<img src=\"";
+    for (size_t at = html.find(SRC); at != std::string_view::npos; at = html.find(SRC, at + 1)) {
+        const size_t start = at + SRC.size(), end = html.find('"', start);
+        if (end != std::string_view::npos && OwnImageOf(html.substr(start, end - start))) return true;
+    }
+    return false;
+}
+
 // What a page shows of a converted message, as UTF-8 HTML: the HTML part that this run's
 // conversion made (the second part of an alternative of ours: its boundary has our form and
 // the original does not hold it, so no sender can forge it); else a sender's HTML part that
 // shows images of ours, sanitized; else the first text, escaped; else nothing.
 std::string ContentOf(const std::string& original, const std::string& converted, CarrierCode carrier, const ImageUrlOf& link) {
+    // The boundaries of our form that the original holds, found in one pass.
+    std::set<std::string_view> originals;
+    constexpr std::string_view TAIL = "_MULTIPART_ALTERNATIVE_";
+    for (size_t at = FindBytes(original, TAIL); at != std::string_view::npos; at = FindBytes(original, TAIL, at + 1))
+        if (at + TAIL.size() >= 64) originals.insert(std::string_view(original).substr(at + TAIL.size() - 64, 64));
     const auto ownHtml = [&](std::string_view entity, const EntityKind& kind) -> std::optional<TextEntity> {
-        if (kind.media != MediaKind::Multipart || !IsAlternativeBoundary(kind.boundary) ||
-            original.find(kind.boundary) != std::string::npos)
+        if (kind.media != MediaKind::Multipart || !IsAlternativeBoundary(kind.boundary) || originals.count(kind.boundary))
             return std::nullopt;
         const PartList parts = SplitMultipartBody(SplitHeaderAndBody(entity).body, kind.boundary).parts;
         if (parts.size() != 2) return std::nullopt;
@@ -172,8 +187,7 @@ std::string ContentOf(const std::string& original, const std::string& converted,
     const auto senderHtml = [&](std::string_view entity, const EntityKind& kind) -> std::optional<TextEntity> {
         if (kind.media != MediaKind::Html) return std::nullopt;
         std::optional<TextEntity> html = DecodeEntity(entity, kind);
-        if (!html || RelinkImages(html->text, [](std::string_view src) { return OwnImageOf(src); }) == html->text) return std::nullopt;
-        return html;
+        return html && ShowsOwnImage(html->text) ? html : std::nullopt;
     };
     if (const std::optional<TextEntity> html = FindEntity(converted, 0, senderHtml)) {
         const TextCharset charset = ReadingCharsetOfHtml(html->kind.charset, html->text);
@@ -185,7 +199,8 @@ std::string ContentOf(const std::string& original, const std::string& converted,
     const auto plainText = [](std::string_view entity, const EntityKind& kind) {
         return kind.media == MediaKind::PlainText ? DecodeEntity(entity, kind) : std::nullopt;
     };
-    if (const std::optional<TextEntity> text = FindEntity(converted, 0, plainText)) return "<p>" + ToUtf8Html(text->text, carrier) + "</p>";
+    if (const std::optional<TextEntity> text = FindEntity(converted, 0, plainText))
+        return "<p>" + RelinkImages(ToUtf8Html(WithCrLfLineEnds(text->text), carrier), link) + "</p>";
     return {};
 }
 

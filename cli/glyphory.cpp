@@ -184,13 +184,15 @@ void CheckOutputs(const Options& options) {
     std::error_code error;
     const fs::path outDir = fs::weakly_canonical(*options.outDir, error);
     std::map<fs::path, std::string> targets;
-    // The export writes pages of its own names.
-    for (const std::string& file : options.command == "convert" ? options.files : std::vector<std::string>()) {
+    for (const std::string& file : options.files) {
+        // The export writes pages of its own names.
         const fs::path target = outDir / (file == "-" ? fs::path("-") : OutputNameOf(file));
         const auto [first, fresh] = targets.emplace(target, file);
-        if (!fresh) throw Failure{file + " and " + first->second + " would both be written to " + target.string() + ": give them different names or output folders"};
+        if (!fresh && options.command == "convert")
+            throw Failure{file + " and " + first->second + " would both be written to " + target.string() + ": give them different names or output folders"};
         if (file == "-") continue;
-        if (SameFile(target, file)) throw Failure{"--out-dir " + *options.outDir + " would write " + file + " over itself"};
+        if (options.command == "convert" && SameFile(target, file))
+            throw Failure{"--out-dir " + *options.outDir + " would write " + file + " over itself"};
         const fs::path in = fs::weakly_canonical(file, error);
         if (IsWithin(outDir, in)) throw Failure{file + " is inside the output folder " + *options.outDir + ": choose one outside it"};
         if (fs::is_directory(in, error) && IsWithin(in, outDir))

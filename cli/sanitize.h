@@ -14,6 +14,6 @@
 using ImageUrlOf = std::function<std::optional<std::string>(std::string_view src)>;
 
 // The body of the UTF-8 HTML document, sanitized, as UTF-8 HTML to put inside a page's body;
-// nothing where the command is built without an HTML parser (for Windows), so that the page
-// shows the message's text instead.
+// nothing where the command is built without an HTML parser (for Windows), or for HTML too
+// large to be a mail's decoration, so that the page shows the message's text instead.
 [[nodiscard]] std::optional<std::string> SanitizeHtml(std::string_view utf8, const ImageUrlOf& imageUrl);
