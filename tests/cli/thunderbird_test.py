@@ -7,7 +7,6 @@ image and a bar that says remote content was blocked).
 
 Usage: thunderbird_test.py GLYPHORY IMAGES_DIR SAMPLES_DIR FIXTURES_DIR [PHOTO.png]"""
 import os
-import re
 import signal
 import subprocess
 import sys
@@ -25,6 +24,11 @@ user_pref("datareporting.policy.dataSubmissionEnabled", false);
 """
 
 
+# Titles of Thunderbird's own windows (its main window, its account setup, a window still
+# loading): the message window is titled by the message's Subject.
+OWN_WINDOWS = ("Home - ", "Account Setup - ", "Loading", "Mozilla Thunderbird")
+
+
 def photograph(display, profile, message, out):
     """The message window of Thunderbird showing message, as a PNG at out."""
     env = dict(os.environ, DISPLAY=display)
@@ -39,7 +43,7 @@ def photograph(display, profile, message, out):
                                    capture_output=True, text=True).stdout.split()
             for w in found:
                 name = subprocess.run(["xdotool", "getwindowname", w], env=env, capture_output=True, text=True).stdout
-                if not name.startswith("Home"):
+                if not name.startswith(OWN_WINDOWS):
                     window = w
             if window:
                 break
