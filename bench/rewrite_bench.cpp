@@ -3,6 +3,9 @@
 // prints one line per message in the peers' format, with the peak memory the rewrite took
 // beyond the message itself, result included, and the result's size:
 //   glyphory MESSAGE BYTES runs=N MB/s=MEDIAN min=.. max=.. peak_extra=X.XXx output=Y.YYx
+// and, for a message that shows pictographs, what it grows by when it carries its images
+// (GLYPHORY_PICTOGRAPHS: the generated image set, else stand-ins of a generated image's size):
+//   glyphory MESSAGE carried: images=N grows_by=B bytes, P per image
 //   glyphory_bench_rewrite CORPUS_DIR [benchmark options]
 #include <malloc.h>
 
@@ -22,6 +25,7 @@
 #include "bench/sample_text.h"
 #include "host/mail_host.h"
 #include "mime/message_rewriter.h"
+#include "render/pictograph_map.h"
 
 // Every allocation of the program counted, to tell the peak a rewrite needs.
 namespace {
@@ -76,7 +80,24 @@ struct Message {
     std::string subject;
     double peakExtra = 0;
     double output = 0;  // the result's size, in message sizes
+    size_t images = 0;  // the image parts it carries when converted to carry its images
+    long long carriedBytes = 0;  // and what it grows by beside the linked form (shorter tags may outweigh the images)
 };
+
+// Docomo's map in the form that carries the images: each tag refers to its image as a part of
+// the message, and the map holds the image, from the generated set when it is there.
+PictographMap CarryingDocomoMap() {
+    const char* set = std::getenv("GLYPHORY_PICTOGRAPHS");
+    PictographMap map;
+    for (const auto& [code, tag] : g_mapDocomo.Tags()) {
+        char name[16];
+        std::snprintf(name, sizeof name, "%04X.gif", code);
+        std::string gif = set ? ReadFile(std::string(set) + "/docomo/" + name) : std::string();
+        if (gif.empty()) gif.assign(1200, 'G');  // about the size of a generated image
+        map.Store(code, "<img src=\"cid:" + ImageContentId("docomo", name) + "\">", std::move(gif));
+    }
+    return map;
+}
 
 std::vector<Message>& Messages() {
     static std::vector<Message> messages;
@@ -114,6 +135,9 @@ public:
             const double median = n % 2 ? rates[n / 2] : (rates[n / 2 - 1] + rates[n / 2]) / 2;
             std::printf("glyphory %s %zu runs=%zu MB/s=%.1f min=%.1f max=%.1f peak_extra=%.2fx output=%.2fx\n", m.name.c_str(),
                         m.text.size(), n, median, rates.front(), rates.back(), m.peakExtra, m.output);
+            if (m.images)
+                std::printf("glyphory %s carried: images=%zu grows_by=%lld bytes, %lld per image\n", m.name.c_str(), m.images,
+                            m.carriedBytes, m.carriedBytes / static_cast<long long>(m.images));
         }
     }
 
@@ -146,15 +170,25 @@ int main(int argc, char** argv) {
                                       })->text;
             Messages().push_back({std::string(name) + "-" + std::to_string(times) + "x.eml", Scaled(base, times), "test", 0});
         }
+    PictographMap carrying = CarryingDocomoMap();
     for (Message& m : Messages()) {
         const size_t before = g_liveBytes;
         g_peakBytes = before;
         bool changed = false;
+        size_t linked = 0;
         {
             const std::string out = RewriteMessage(m.text, m.subject, true, changed, CARRIER_DOCOMO);
             m.output = static_cast<double>(out.size()) / static_cast<double>(m.text.size());
+            linked = out.size();
         }
         m.peakExtra = static_cast<double>(g_peakBytes - before) / static_cast<double>(m.text.size());
+        // How much the message grows when it carries its images: what each distinct image costs.
+        std::swap(g_mapDocomo, carrying);
+        const std::string carried = RewriteMessage(m.text, m.subject, true, changed, CARRIER_DOCOMO);
+        std::swap(g_mapDocomo, carrying);
+        for (size_t at = carried.find("\r\nContent-ID: <"); at != std::string::npos; at = carried.find("\r\nContent-ID: <", at + 1))
+            ++m.images;
+        m.carriedBytes = static_cast<long long>(carried.size()) - static_cast<long long>(linked);
         benchmark::RegisterBenchmark(("rewrite/" + m.name).c_str(), RewriteOne, &m)->Unit(benchmark::kMillisecond);
     }
     argc -= 1;
