@@ -238,6 +238,20 @@ class Archives(unittest.TestCase):
         missing = run(self.path("nothing.eml"), "-o", self.path("o.eml"))
         self.assertIn(b"nothing.eml: No such file or directory", missing.stderr)
 
+    def test_a_pipe_named_by_o_is_written_to_and_stays_a_pipe(self):
+        import stat
+        import threading
+        fifo = self.path("fifo")
+        os.mkfifo(fifo)
+        got = []
+        reader = threading.Thread(target=lambda: got.append(open(fifo, "rb").read()))
+        reader.start()
+        r = run(self.path("m.eml", content=fixtures()[6].split(b"\n", 1)[1]), "-o", fifo)
+        reader.join(timeout=30)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertTrue(stat.S_ISFIFO(os.stat(fifo).st_mode))
+        self.assertIn(MARKER, got[0])
+
     def test_a_failure_for_want_of_memory_leaves_nothing_behind(self):
         import resource
         large = b"From: someone@example.com\n\n" + (b"x" * 127 + b"\n") * (384 << 10)  # 48 MB

@@ -6,6 +6,7 @@ Maildir before and after it is converted in place.
 Usage: store_test.py GLYPHORY IMAGES_DIR   (as root: Dovecot's imap runs as uid 65534)"""
 import os
 import re
+import signal
 import subprocess
 import sys
 import tempfile
@@ -97,6 +98,18 @@ class Mbox(unittest.TestCase):
         self.assertNotIn(MARKER, data)
         self.assertIn(b"m9999@example.jp", data)
         self.assertEqual([f for f in os.listdir(self.dir.name) if "glyphory" in f or f.endswith(".lock")], [])
+
+
+    def test_an_interrupted_conversion_leaves_no_lock_and_no_temporary_file(self):
+        with open(self.box, "rb") as f:
+            before = f.read()
+        run = self.start_conversion()
+        run.send_signal(signal.SIGTERM)
+        run.communicate(timeout=60)
+        self.assertEqual(run.returncode, -signal.SIGTERM)
+        self.assertEqual(sorted(os.listdir(self.dir.name)), ["box", "rc"])
+        with open(self.box, "rb") as f:
+            self.assertEqual(f.read(), before)
 
 
 class Dovecot(unittest.TestCase):
