@@ -104,15 +104,9 @@ std::optional<std::string> OwnImageOf(std::string_view url) {
         if (folder == std::string_view::npos) return std::nullopt;
         carrier = url.substr(folder + 1, slash - folder - 1), file = url.substr(slash + 1);
     }
-    const PictographMap* map = carrier == "au" ? &g_mapAU : carrier == "docomo" ? &g_mapDocomo : carrier == "softbank" ? &g_mapSoftbank : nullptr;
-    if (!map || file.size() != 8 || !EqualsIgnoringCase(file.substr(4), ".gif")) return std::nullopt;
-    unsigned code = 0;
-    for (const char c : file.substr(0, 4)) {
-        const int digit = HexDigitValue(static_cast<unsigned char>(c));
-        if (digit < 0) return std::nullopt;
-        code = code << 4 | static_cast<unsigned>(digit);
-    }
-    const std::string* tag = map->Find(static_cast<uint16_t>(code));
+    const PictographMap* map = PictographMapOf(carrier);
+    const std::optional<uint16_t> code = CodeOfImageName(file);
+    const std::string* tag = map && code ? map->Find(*code) : nullptr;
     if (!tag || *tag != "<img src=\"" + tagUrl + "\">") return std::nullopt;
     return std::string(carrier) + "/" + std::string(file);
 }

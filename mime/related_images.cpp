@@ -19,18 +19,13 @@ const std::string* ImageOf(std::string_view id, std::string_view& name) {
     if (dot == std::string_view::npos || at == std::string_view::npos || at < dot + 1 + 8) return nullptr;
     const std::string_view carrier = id.substr(0, dot), number = id.substr(dot + 9, at - dot - 9);
     name = id.substr(dot + 1, 8);
-    if (id.substr(at) != IMAGE_CONTENT_ID_DOMAIN || !EqualsIgnoringCase(name.substr(4), ".gif")) return nullptr;
+    if (id.substr(at) != IMAGE_CONTENT_ID_DOMAIN) return nullptr;
     if (!number.empty() && (number.front() != '.' || number.size() == 1 ||
                             number.find_first_not_of("0123456789", 1) != std::string_view::npos))
         return nullptr;
-    const PictographMap* map = carrier == "au" ? &g_mapAU : carrier == "docomo" ? &g_mapDocomo : carrier == "softbank" ? &g_mapSoftbank : nullptr;
-    unsigned code = 0;
-    for (const char c : name.substr(0, 4)) {
-        const int digit = HexDigitValue(static_cast<unsigned char>(c));
-        if (digit < 0) return nullptr;
-        code = code << 4 | static_cast<unsigned>(digit);
-    }
-    return map ? map->Image(static_cast<uint16_t>(code)) : nullptr;
+    const PictographMap* map = PictographMapOf(carrier);
+    const std::optional<uint16_t> code = CodeOfImageName(name);
+    return map && code ? map->Image(*code) : nullptr;
 }
 
 }  // namespace

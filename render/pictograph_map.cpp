@@ -53,18 +53,32 @@ const std::map<uint16_t, std::string>& PictographMap::Tags() const {
 void ScanPictographFolder(const std::string& folder, std::string_view carrier, bool embedded, PictographMap& map) {
     const std::string url = MakeFileUrl(folder);
     ForEachDirEntry(folder, [&](const DirEntry& entry) {
-        if (entry.name == "." || entry.name == ".." || entry.isDirectory || !IsImageName(entry.name)) return;
-        int code = 0;
-        for (size_t i = 0; i < 4; ++i) code = code * 16 + HexDigitValue(static_cast<unsigned char>(entry.name[i]));
+        const std::optional<uint16_t> named = CodeOfImageName(entry.name);
+        if (entry.name == "." || entry.name == ".." || entry.isDirectory || !named) return;
+        const uint16_t code = *named;
         if (!embedded) {
-            map.Store(static_cast<uint16_t>(code), "<img src=\"" + url + entry.name + "\">");
+            map.Store(code, "<img src=\"" + url + entry.name + "\">");
             return;
         }
         std::ifstream in(folder + entry.name, std::ios::binary);
         std::string gif{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
         if (in.bad() || gif.empty()) return;
-        map.Store(static_cast<uint16_t>(code), "<img src=\"cid:" + ImageContentId(carrier, entry.name) + "\">", std::move(gif));
+        map.Store(code, "<img src=\"cid:" + ImageContentId(carrier, entry.name) + "\">", std::move(gif));
     });
+}
+
+const PictographMap* PictographMapOf(std::string_view carrier) {
+    if (carrier == "au") return &g_mapAU;
+    if (carrier == "docomo") return &g_mapDocomo;
+    if (carrier == "softbank") return &g_mapSoftbank;
+    return nullptr;
+}
+
+std::optional<uint16_t> CodeOfImageName(std::string_view name) {
+    if (!IsImageName(name)) return std::nullopt;
+    unsigned code = 0;
+    for (size_t i = 0; i < 4; ++i) code = code << 4 | static_cast<unsigned>(HexDigitValue(static_cast<unsigned char>(name[i])));
+    return static_cast<uint16_t>(code);
 }
 
 std::string ImageContentId(std::string_view carrier, std::string_view name) {

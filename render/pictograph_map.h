@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -47,6 +48,11 @@ extern PictographMap g_mapDocomo;
 // Embedded: each tag refers to its image as a part the message carries (cid:, with the Content-ID
 // of ImageContentId), and the map keeps the image's bytes; else to the file (file:).
 void ScanPictographFolder(const std::string& folder, std::string_view carrier, bool embedded, PictographMap& map);
+
+// The map of a carrier's image folder name ("au", "docomo", "softbank"), or null.
+[[nodiscard]] const PictographMap* PictographMapOf(std::string_view carrier);
+// The code an image file is named by (four hexadecimal digits and ".gif"), or nothing.
+[[nodiscard]] std::optional<uint16_t> CodeOfImageName(std::string_view name);
 
 // The Content-ID (without its angle brackets) of a carrier's image in a converted message.
 [[nodiscard]] std::string ImageContentId(std::string_view carrier, std::string_view name);
