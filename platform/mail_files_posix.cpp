@@ -4,6 +4,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <random>
 #include <system_error>
 #include <thread>
@@ -71,6 +72,24 @@ int RemoveIfInterrupted(const fs::path& path) {
     return -1;
 }
 
+// The interrupting signals held back while a file is made or renamed and its name noted or
+// forgotten, so that no interruption falls between the two.
+class SignalsHeld {
+public:
+    SignalsHeld() {
+        sigset_t held;
+        sigemptyset(&held);
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&held, signal);
+        sigprocmask(SIG_BLOCK, &held, &m_before);
+    }
+    ~SignalsHeld() { sigprocmask(SIG_SETMASK, &m_before, nullptr); }
+    SignalsHeld(const SignalsHeld&) = delete;
+    SignalsHeld& operator=(const SignalsHeld&) = delete;
+
+private:
+    sigset_t m_before;
+};
+
 void Forget(const fs::path& path) {
     for (int slot = 0; slot < CLEANUP_SLOTS; ++slot)
         if (s_cleanupUsed[slot] && path.native() == s_cleanup[slot]) s_cleanupUsed[slot] = 0;
@@ -96,14 +115,18 @@ TemporaryFile::~TemporaryFile() {
 
 bool TemporaryFile::Create(const fs::path& path, const FileState* like, std::string& error) {
     const mode_t mode = like ? static_cast<mode_t>(like->mode) : 0666;
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-    if (fd < 0) {
-        error = Reason(path);
-        return false;
+    {
+        const SignalsHeld held;
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        if (fd < 0) {
+            error = Reason(path);
+            return false;
+        }
+        m_file = fd;
+        m_path = path;
+        RemoveIfInterrupted(path);
     }
-    m_file = fd;
-    m_path = path;
-    RemoveIfInterrupted(path);
+    const int fd = static_cast<int>(m_file);
     if (!like) return true;
     // The umask may have taken bits away; a file of another owner is given back to it where
     // this run may do so (as root), else it stays the runner's.
@@ -139,6 +162,7 @@ bool TemporaryFile::MoveTo(const fs::path& target, std::string& error) {
         error = Reason(m_path, synced ? errno : failure);
         return false;
     }
+    const SignalsHeld held;
     if (::rename(m_path.c_str(), target.c_str()) != 0) {
         error = Reason(target);
         return false;
@@ -189,23 +213,29 @@ bool IsStale(const fs::path& dotlock) {
 // unique name, linked to the lock's name; the link count tells whether the link was made.
 bool TakeDotlock(const fs::path& dotlock, std::chrono::steady_clock::time_point deadline, std::string& error) {
     const fs::path own = dotlock.string() + "." + std::to_string(::getpid()) + "." + std::to_string(std::random_device()());
+    std::optional<SignalsHeld> held(std::in_place);
     const int fd = ::open(own.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0) {
         error = Reason(own);
         return false;
     }
     RemoveIfInterrupted(own);
+    held.reset();
     const std::string pid = std::to_string(::getpid()) + ":" + HostName() + "\n";
     bool taken = false;
     if (!WriteAll(fd, pid)) error = Reason(own);
     else for (;;) {
+        held.emplace();  // a lock that is made is noted before any interruption
         const int linked = ::link(own.c_str(), dotlock.c_str()) == 0 ? 0 : errno;
+        if (linked == 0) RemoveIfInterrupted(dotlock);
         // Over NFS a link may be made though the call failed: the link count says.
         struct stat st{};
         if (linked == 0 || (::stat(own.c_str(), &st) == 0 && st.st_nlink == 2)) {
+            if (linked != 0) RemoveIfInterrupted(dotlock);
             taken = true;
             break;
         }
+        held.reset();
         if (linked != EEXIST) {
             error = Reason(dotlock, linked);
             break;
@@ -221,9 +251,9 @@ bool TakeDotlock(const fs::path& dotlock, std::chrono::steady_clock::time_point 
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     ::close(fd);
+    held.emplace();
     ::unlink(own.c_str());
     Forget(own);
-    if (taken) RemoveIfInterrupted(dotlock);
     return taken;
 }
 
