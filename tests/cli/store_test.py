@@ -42,10 +42,12 @@ class Mbox(unittest.TestCase):
             f.write("LOCKSLEEP=1\nLOCKTIMEOUT=3600\n")
 
     def start_conversion(self):
-        """glyphory converting the mbox in place, once it holds the mbox's dotlock."""
+        """glyphory converting the mbox in place, once it holds both locks and has noted the mbox's
+        state: it begins its temporary file only then (a write between the dotlock and the kernel
+        lock is part of what it reads, not a change behind its back)."""
         run = subprocess.Popen([CLI, "convert", "--images", IMAGES, self.box, "--in-place"], stderr=subprocess.PIPE)
         lock = self.box + ".lock"
-        while not os.path.exists(lock):
+        while not (os.path.exists(lock) and any(".glyphory-" in f for f in os.listdir(self.dir.name))):
             self.assertIsNone(run.poll(), "the conversion ended before it locked the mbox")
             time.sleep(0.005)
         return run
