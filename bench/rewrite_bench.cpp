@@ -25,6 +25,7 @@
 #include "bench/sample_text.h"
 #include "host/mail_host.h"
 #include "mime/message_rewriter.h"
+#include "mime/mime_tree.h"
 #include "render/pictograph_map.h"
 
 // Every allocation of the program counted, to tell the peak a rewrite needs.
@@ -60,18 +61,16 @@ std::string ReadFile(const std::string& path) {
 
 // The message with every top-level part written times times.
 std::string Scaled(const std::string& message, int times) {
-    const HeaderAndBody split = SplitHeaderAndBody(message);
-    std::string boundary;
-    if (!GetMultipartBoundary(GetHeaderValue(SplitHeaderLines(split.header), "Content-Type"), boundary)) return message;
-    const MultipartBody body = SplitMultipartBody(split.body, boundary);
-    PartList parts;
-    MultipartBody layout = body;
-    layout.delimiterEnds.clear();
-    for (int t = 0; t < times; ++t) {
-        parts.insert(parts.end(), body.parts.begin(), body.parts.end());
-        layout.delimiterEnds.insert(layout.delimiterEnds.end(), body.delimiterEnds.begin(), body.delimiterEnds.end());
-    }
-    return std::string(split.header) + "\r\n" + JoinMultipartBody(layout, parts, boundary);
+    const MimeTree tree = ReadMimeTree(message);
+    const MimeEntity& root = tree[0];
+    if (root.kind.media != MediaKind::Multipart) return message;
+    const std::string delimiter = "--" + root.kind.boundary;
+    std::string parts;
+    for (size_t part = FirstPart(0); part < root.end; part = tree[part].end)
+        parts += delimiter + std::string(tree[part].delimiterEnd) + std::string(tree[part].text);
+    std::string scaled = std::string(root.split.header) + "\r\n" + std::string(root.preamble);
+    for (int t = 0; t < times; ++t) scaled += parts;
+    return scaled + delimiter + "--" + std::string(root.closed ? root.epilogue : "\r\n");
 }
 
 struct Message {

@@ -198,7 +198,7 @@ private:
 
 // A message read whole, down the road to target or in place of the file it came from (a
 // Maildir's message the Maildir way, in place or into a Maildir under --out-dir).
-void ConvertOneMessage(const std::string& input, const std::string& shown, const fs::path& file, const fs::path& target,
+void ConvertOneMessage(std::string input, const std::string& shown, const fs::path& file, const fs::path& target,
                        bool named, const Options& options, Tally& tally, Progress& progress) {
     std::string error;
     const bool maildir = file != "-" && IsMaildirMessage(file);
@@ -217,12 +217,13 @@ void ConvertOneMessage(const std::string& input, const std::string& shown, const
         if (options.verbose) Say(shown + ": not a message, left as it is");
         return;
     }
-    const Outcome outcome = ConvertMessage(input, options.force);
+    const size_t size = input.size();
+    const Outcome outcome = ConvertMessage(std::move(input), options.force);
     Count(tally, outcome);
-    Advance(progress, tally, input.size());
+    Advance(progress, tally, size);
     if (!options.inPlace) {
         write(outcome.message);
-    } else if (outcome.message != input) {
+    } else if (outcome.leftAlone.empty()) {
         if (!like) throw Failure{"cannot read " + error};
         if (maildir) {
             ReplaceMaildirMessage(file, outcome.message, *like);
@@ -252,9 +253,9 @@ void ConvertFile(const fs::path& path, const fs::path& target, bool named, const
             ConvertMbox(path, &in, shown, target, named, options, tally, progress);
             return;
         }
-        const std::string input{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        std::string input{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
         if (std::cin.bad()) throw Failure{"cannot read standard input: " + SystemReason()};
-        ConvertOneMessage(input, shown, path, target, named, options, tally, progress);
+        ConvertOneMessage(std::move(input), shown, path, target, named, options, tally, progress);
         return;
     }
     std::error_code error;
@@ -271,9 +272,9 @@ void ConvertFile(const fs::path& path, const fs::path& target, bool named, const
     const bool large = fs::file_size(file, error) > (4u << 20) && !error;
     if (!maildir && (options.mbox || (large && IsMboxStart(ReadHead(file)))))
         return ConvertMbox(file, nullptr, path.string(), out, named, options, tally, progress);
-    const std::string input = ReadInput(file.string());
+    std::string input = ReadInput(file.string());
     if (!maildir && IsMboxStart(input)) return ConvertMbox(file, nullptr, path.string(), out, named, options, tally, progress);
-    ConvertOneMessage(input, path.string(), file, out, named, options, tally, progress);
+    ConvertOneMessage(std::move(input), path.string(), file, out, named, options, tally, progress);
 }
 
 namespace {

@@ -23,6 +23,7 @@
 #include "base/bytes.h"
 #include "cli/sanitize.h"
 #include "mime/html_part.h"
+#include "mime/mime_tree.h"
 #include "mime/message_rewriter.h"
 #include "mime/text_lines.h"
 #include "render/pictograph_map.h"
@@ -49,9 +50,6 @@ std::string ToUtf8Html(std::string_view text, CarrierCode carrier) {
     return ConvertSubjectToUtf8Html(text, found, carrier);
 }
 
-// Deeper than this no message is walked for what its page shows.
-constexpr int MAX_DEPTH = 64;
-
 // Every page forbids scripts and every load but the export's own images and inline styles,
 // and sends no referrer along its links.
 constexpr char PAGE_POLICY[] =
@@ -68,22 +66,16 @@ struct TextEntity {
     std::string text;
 };
 
-std::optional<TextEntity> DecodeEntity(std::string_view entity, const EntityKind& kind) {
+std::optional<TextEntity> DecodeEntity(const MimeEntity& entity) {
     std::string storage;
-    const std::optional<std::string_view> text = DecodeText(kind.encoding, SplitHeaderAndBody(entity).body, storage);
+    const std::optional<std::string_view> text = DecodeText(entity.kind.encoding, entity.split.body, storage);
     if (!text) return std::nullopt;
-    return TextEntity{kind, std::string(*text)};
+    return TextEntity{entity.kind, std::string(*text)};
 }
 
-// The first entity, depth first, for which take gives a text.
-std::optional<TextEntity> FindEntity(std::string_view entity, int depth,
-                                     const std::function<std::optional<TextEntity>(std::string_view, const EntityKind&)>& take) {
-    const EntityKind kind = ClassifyEntity(SplitHeaderLines(SplitHeaderAndBody(entity).header));
-    if (std::optional<TextEntity> found = take(entity, kind)) return found;
-    if (kind.media != MediaKind::Multipart || depth >= MAX_DEPTH) return std::nullopt;
-    for (const std::string_view part : SplitMultipartBody(SplitHeaderAndBody(entity).body, kind.boundary).parts)
-        if (std::optional<TextEntity> found = FindEntity(part, depth + 1, take)) return found;
-    return std::nullopt;
+// The entity that stands at span in message, read on its own.
+MimeEntity EntityAt(std::string_view message, const Span& span) {
+    return ReadMimeTree(message.substr(span.start, span.size)).front();
 }
 
 // The image of the set the conversion used that url shows, as "carrier/FILE.gif": only the
@@ -107,21 +99,14 @@ std::optional<std::string> OwnImageOf(std::string_view url) {
     const PictographMap* map = PictographMapOf(carrier);
     const std::optional<uint16_t> code = CodeOfImageName(file);
     const std::string* tag = map && code ? map->Find(*code) : nullptr;
-    if (!tag || *tag != "<img src=\"" + tagUrl + "\">") return std::nullopt;
+    if (!tag || *tag != std::string(IMAGE_TAG_OPENING) + tagUrl + "\">") return std::nullopt;
     return std::string(carrier) + "/" + std::string(file);
-}
-
-// Text in the client's own ISO-2022-JP or Shift-JIS, as UTF-8.
-std::string ClientTextToUtf8(const std::string& text, bool iso2022jp) {
-    if (!iso2022jp) return ConvertCp932ToUtf8(text);
-    const char* sjis = g_hostApi.BKA_ISO_2022_JP(text.c_str(), ISO2022JP_TO_SJIS);
-    return ConvertCp932ToUtf8(sjis ? sjis : "");
 }
 
 // The images of an HTML text of our own (every other byte of it was escaped by the walk) linked
 // as link says; an image it does not know is left out.
 std::string RelinkImages(const std::string& html, const ImageUrlOf& link) {
-    constexpr std::string_view SRC = "<img src=\"";
+    constexpr std::string_view SRC = IMAGE_TAG_OPENING;
     std::string out;
     size_t pos = 0;
     for (size_t at = html.find(SRC); at != std::string::npos; at = html.find(SRC, pos)) {
@@ -137,7 +122,7 @@ std::string RelinkImages(const std::string& html, const ImageUrlOf& link) {
 
 // Whether an HTML text shows an image of the set the conversion used.
 bool ShowsOwnImage(std::string_view html) {
-    constexpr std::string_view SRC = "<img src=\"";
+    constexpr std::string_view SRC = IMAGE_TAG_OPENING;
     for (size_t at = html.find(SRC); at != std::string_view::npos; at = html.find(SRC, at + 1)) {
         const size_t start = at + SRC.size(), end = html.find('"', start);
         if (end != std::string_view::npos && OwnImageOf(html.substr(start, end - start))) return true;
@@ -145,56 +130,43 @@ bool ShowsOwnImage(std::string_view html) {
     return false;
 }
 
+// The sender's HTML, sanitized: in UTF-8 whatever it came in, so that the parser reads it right.
+std::optional<std::string> SanitizedHtml(const TextEntity& html, const ImageUrlOf& link) {
+    const TextCharset charset = ReadingCharsetOfHtml(html.kind.charset, html.text);
+    if (charset == TextCharset::Unread || charset == TextCharset::Unstated) return std::nullopt;
+    const std::string utf8 = charset == TextCharset::Utf8 ? html.text : ConvertClientTextToUtf8(html.text, charset != TextCharset::ShiftJis);
+    return SanitizeHtml(utf8, link);
+}
+
 // What a page shows of a converted message, as UTF-8 HTML: the HTML part that this run's
-// conversion made (the second part of an alternative of ours: its boundary has our form and
-// the original does not hold it, so no sender can forge it); else a sender's HTML part that
+// conversion made (as it reports it: no sender can forge it); else a sender's HTML part that
 // shows images of ours, sanitized; else the first text, escaped; else nothing.
-std::string ContentOf(const std::string& original, const std::string& converted, CarrierCode carrier, const ImageUrlOf& link) {
-    // The boundaries of our form that the original holds, found in one pass.
-    std::set<std::string_view> originals;
-    constexpr std::string_view TAIL = "_MULTIPART_ALTERNATIVE_";
-    for (size_t at = FindBytes(original, TAIL); at != std::string_view::npos; at = FindBytes(original, TAIL, at + 1))
-        if (at + TAIL.size() >= 64) originals.insert(std::string_view(original).substr(at + TAIL.size() - 64, 64));
-    const auto ownHtml = [&](std::string_view entity, const EntityKind& kind) -> std::optional<TextEntity> {
-        if (kind.media != MediaKind::Multipart || !IsAlternativeBoundary(kind.boundary) || originals.count(kind.boundary))
-            return std::nullopt;
-        const PartList parts = SplitMultipartBody(SplitHeaderAndBody(entity).body, kind.boundary).parts;
-        if (parts.size() != 2) return std::nullopt;
-        // The HTML part, or the multipart/related entity of it and its images.
-        std::string_view html = parts[1];
-        EntityKind htmlKind = ClassifyEntity(SplitHeaderLines(SplitHeaderAndBody(html).header));
-        if (htmlKind.related) {
-            const PartList related = SplitMultipartBody(SplitHeaderAndBody(html).body, htmlKind.boundary).parts;
-            if (related.empty()) return std::nullopt;
-            html = related[0];
-            htmlKind = ClassifyEntity(SplitHeaderLines(SplitHeaderAndBody(html).header));
-        }
-        return DecodeEntity(html, htmlKind);
-    };
-    if (const std::optional<TextEntity> own = FindEntity(converted, 0, ownHtml)) {
-        const size_t body = own->text.find("<BODY>\r\n"), end = own->text.rfind("</BODY>");
-        if (body != std::string::npos && end != std::string::npos && end > body) {
-            const std::string html = own->text.substr(body + 8, end - body - 8);
-            return RelinkImages(own->kind.charset == TextCharset::Utf8 ? html : ClientTextToUtf8(html, true), link);
+std::string ContentOf(std::string_view message, const Outcome& outcome, CarrierCode carrier, const ImageUrlOf& link) {
+    if (outcome.ownHtml) {
+        if (const std::optional<TextEntity> own = DecodeEntity(EntityAt(message, *outcome.ownHtml))) {
+            const size_t body = own->text.find("<BODY>\r\n"), end = own->text.rfind("</BODY>");
+            if (body != std::string::npos && end != std::string::npos && end > body) {
+                const std::string html = own->text.substr(body + 8, end - body - 8);
+                return RelinkImages(own->kind.charset == TextCharset::Utf8 ? html : ConvertClientTextToUtf8(html, true), link);
+            }
         }
     }
-    const auto senderHtml = [&](std::string_view entity, const EntityKind& kind) -> std::optional<TextEntity> {
-        if (kind.media != MediaKind::Html) return std::nullopt;
-        std::optional<TextEntity> html = DecodeEntity(entity, kind);
-        return html && ShowsOwnImage(html->text) ? html : std::nullopt;
-    };
-    if (const std::optional<TextEntity> html = FindEntity(converted, 0, senderHtml)) {
-        const TextCharset charset = ReadingCharsetOfHtml(html->kind.charset, html->text);
-        if (charset != TextCharset::Unread && charset != TextCharset::Unstated) {
-            const std::string utf8 = charset == TextCharset::Utf8 ? html->text : ClientTextToUtf8(html->text, charset != TextCharset::ShiftJis);
-            if (std::optional<std::string> safe = SanitizeHtml(utf8, link)) return *safe;
-        }
+    if (outcome.senderHtml)
+        if (const std::optional<TextEntity> html = DecodeEntity(EntityAt(message, *outcome.senderHtml)))
+            if (std::optional<std::string> safe = SanitizedHtml(*html, link)) return *safe;
+    // A message converted before: its HTML shows the images already.
+    const MimeTree tree = ReadMimeTree(message);
+    for (const MimeEntity& entity : tree) {
+        if (entity.kind.media != MediaKind::Html) continue;
+        const std::optional<TextEntity> html = DecodeEntity(entity);
+        if (!html || !ShowsOwnImage(html->text)) continue;
+        if (std::optional<std::string> safe = SanitizedHtml(*html, link)) return *safe;
+        break;
     }
-    const auto plainText = [](std::string_view entity, const EntityKind& kind) {
-        return kind.media == MediaKind::PlainText ? DecodeEntity(entity, kind) : std::nullopt;
-    };
-    if (const std::optional<TextEntity> text = FindEntity(converted, 0, plainText))
-        return "<p>" + RelinkImages(ToUtf8Html(WithCrLfLineEnds(text->text), carrier), link) + "</p>";
+    for (const MimeEntity& entity : tree)
+        if (entity.kind.media == MediaKind::PlainText)
+            if (const std::optional<TextEntity> text = DecodeEntity(entity))
+                return "<p>" + RelinkImages(ToUtf8Html(WithCrLfLineEnds(text->text), carrier), link) + "</p>";
     return {};
 }
 
@@ -209,10 +181,9 @@ ImageUrlOf LinkToExport(std::set<std::string>& used) {
 }
 
 // One message's page, written to dir/messages/, and its line of the index.
-ExportedMessage ExportMessage(const std::string& message, size_t number, const fs::path& dir, std::set<std::string>& used) {
-    const Outcome outcome = ConvertMessage(message, true);
-    const std::string converted = WithCrLfLines(outcome.message);
-    TheMailHost().SetCurrentMessage(converted);
+ExportedMessage ExportMessage(std::string message, size_t number, const fs::path& dir, std::set<std::string>& used) {
+    Outcome outcome = ConvertCrLfMessage(WithCrLfLines(std::move(message)), true);
+    TheMailHost().SetCurrentMessage(std::move(outcome.message));
     char from[1024], subject[4096], date[256];
     TheMailHost().GetSpecifiedHeader("From", from, sizeof from - 1);
     TheMailHost().GetSpecifiedHeader("Subject", subject, sizeof subject - 1);
@@ -228,7 +199,7 @@ ExportedMessage ExportMessage(const std::string& message, size_t number, const f
     std::snprintf(name, sizeof name, "%05zu.html", number);
     entry.page = std::string("messages/") + name;
 
-    const std::string content = ContentOf(message, converted, carrier, link);
+    const std::string content = ContentOf(TheMailHost().CurrentSource(), outcome, carrier, link);
     std::string title;  // the Subject without its images' tags
     for (size_t at = 0; at < entry.subject.size(); ++at) {
         if (entry.subject[at] == '<') at = std::min(entry.subject.find('>', at), entry.subject.size());
@@ -263,7 +234,7 @@ void WriteIndex(std::vector<ExportedMessage>& entries, const fs::path& dir) {
 }
 
 // Each message of path (a message file, an mbox, or a folder of either) handed to each.
-void ForEachMessageIn(const fs::path& path, bool mbox, const std::function<void(const std::string&)>& each) {
+void ForEachMessageIn(const fs::path& path, bool mbox, const std::function<void(std::string)>& each) {
     std::error_code error;
     if (fs::is_directory(path, error)) {
         ForEachFileIn(path, [&](const fs::directory_entry& file, bool link) {
@@ -280,19 +251,19 @@ void ForEachMessageIn(const fs::path& path, bool mbox, const std::function<void(
         if (!read) throw Failure{"cannot read " + path.string()};
         return;
     }
-    const std::string message = ReadInput(path.string());
-    if (LooksLikeMessage(message)) each(message);
+    std::string message = ReadInput(path.string());
+    if (LooksLikeMessage(message)) each(std::move(message));
 }
 
 }  // namespace
 
-std::string PreviewPage(const std::string& original, const std::string& converted, const fs::path& images) {
-    TheMailHost().SetCurrentMessage(WithCrLfLines(converted));
+std::string PreviewPage(const Outcome& converted, const fs::path& images) {
+    TheMailHost().SetCurrentMessage(converted.message);
     char from[1024];
     TheMailHost().GetSpecifiedHeader("From", from, sizeof from - 1);
     // Each image is shown from the image set, as the message's own part shows it.
     const std::string folder = MakeFileUrl((images / "").string());
-    const std::string content = ContentOf(original, WithCrLfLines(converted), g_pSettings->ClassifySender(from),
+    const std::string content = ContentOf(converted.message, converted, g_pSettings->ClassifySender(from),
                                           [&folder](std::string_view src) -> std::optional<std::string> {
                                               if (const std::optional<std::string> image = OwnImageOf(src)) return folder + *image;
                                               return std::nullopt;
@@ -312,8 +283,8 @@ int ExportArchives(const Options& options) {
     int status = 0;
     for (const std::string& file : options.files) {
         try {
-            ForEachMessageIn(file, options.mbox, [&](const std::string& message) {
-                entries.push_back(ExportMessage(message, entries.size() + 1, dir, used));
+            ForEachMessageIn(file, options.mbox, [&](std::string message) {
+                entries.push_back(ExportMessage(std::move(message), entries.size() + 1, dir, used));
             });
         } catch (const Failure& failure) {
             Say("glyphory: " + failure.message);

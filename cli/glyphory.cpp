@@ -230,9 +230,8 @@ int Run(const Options& options) {
         try {
             std::error_code error;
             if (options.command == "preview") {
-                const std::string input = ReadInput(file);
-                const Outcome outcome = ConvertMessage(input, true);
-                const std::string page = PreviewPage(input, outcome.message, ImagesFolder(options));
+                const Outcome outcome = ConvertCrLfMessage(WithCrLfLines(ReadInput(file)), true);
+                const std::string page = PreviewPage(outcome, ImagesFolder(options));
                 if (page.empty()) throw Failure{file + ": no HTML part to show (" + outcome.said + ")"};
                 WriteOutput(*options.out, page);
                 Say(file + ": preview written to " + *options.out + " (" + outcome.said + ")");

@@ -128,113 +128,74 @@ std::string ReplaceAll(std::string_view text, std::string_view from, std::string
     return out.append(text.substr(pos));
 }
 
-std::string WithCrLfLines(const std::string& message) {
-    return message.find("\r\n") == std::string::npos ? ReplaceAll(message, "\n", "\r\n") : message;
+std::string WithCrLfLines(std::string message) {
+    return message.find("\r\n") == std::string::npos ? ReplaceAll(message, "\n", "\r\n") : std::move(message);
 }
 
 namespace {
 
-constexpr std::string_view IMAGE_TAG = "<img src=\"";
-
-size_t CountTags(std::string_view text) {
-    size_t count = 0;
-    for (size_t at = text.find(IMAGE_TAG); at != std::string_view::npos; at = text.find(IMAGE_TAG, at + 1)) ++count;
-    return count;
-}
-
-// The pictographs shown in a converted entity: the images of every HTML part, a Subject block's
-// once for the whole message however many text parts carry it.
-struct Shown {
-    size_t body = 0;
-    size_t subject = 0;
-};
-
-void CountShown(std::string_view entity, Shown& shown, bool ownHtml, int depth) {
-    if (depth > 64) return;
-    const HeaderAndBody split = SplitHeaderAndBody(entity);
-    const EntityKind kind = ClassifyEntity(SplitHeaderLines(split.header));
-    if (kind.media == MediaKind::Multipart) {
-        const PartList parts = SplitMultipartBody(split.body, kind.boundary).parts;
-        // Our HTML part: the second of our alternative, or the first of the related entity there.
-        for (size_t i = 0; i < parts.size(); ++i)
-            CountShown(parts[i], shown, (IsAlternativeBoundary(kind.boundary) && i == 1) || (ownHtml && kind.related && i == 0), depth + 1);
-        return;
-    }
-    if (kind.media != MediaKind::Html) return;
-    std::string storage;
-    const std::optional<std::string_view> html = DecodeText(kind.encoding, split.body, storage);
-    if (!html) return;
-    constexpr std::string_view RULE = "----------------------------------------<BR>";
-    const size_t rule = ownHtml ? html->find(RULE) : std::string_view::npos;
-    if (rule != std::string_view::npos) shown.subject = std::max(shown.subject, CountTags(html->substr(0, rule)));
-    shown.body += CountTags(rule == std::string_view::npos ? *html : html->substr(rule));
-}
-
-// The image parts of ours that a message carries, and their bytes.
-std::pair<size_t, size_t> CountCarriedImages(std::string_view message) {
-    constexpr std::string_view ID = "\r\nContent-ID: <";
-    size_t images = 0, bytes = 0;
-    const std::string ending = std::string(IMAGE_CONTENT_ID_DOMAIN) + ">";
-    for (size_t at = message.find(ID); at != std::string_view::npos; at = message.find(ID, at + ID.size())) {
-        const size_t end = message.find("\r\n", at + 2);
-        const std::string_view line = message.substr(at, end == std::string_view::npos ? std::string_view::npos : end - at);
-        if (line.size() < ending.size() || line.substr(line.size() - ending.size()) != ending) continue;
-        const size_t start = message.rfind("\r\n--", at), next = message.find("\r\n--", end);
-        ++images;
-        bytes += (next == std::string_view::npos ? message.size() : next) - (start == std::string_view::npos ? 0 : start);
-    }
-    return {images, bytes};
-}
-
-Outcome Unchanged(const std::string& file, const char* reason) {
-    return {file, std::string("unchanged: ") + reason, false, 0, 0, 0, 0, reason};
+Outcome Unchanged(std::string message, const char* reason) {
+    Outcome outcome;
+    outcome.message = std::move(message);
+    outcome.said = std::string("unchanged: ") + reason;
+    outcome.leftAlone = reason;
+    return outcome;
 }
 
 }  // namespace
 
-// One message down the plug-in's road, as the mail client would hand it over.
-Outcome ConvertMessage(const std::string& file, bool force) {
+// The built-in host holds the message itself, not a copy, and the result is kept where the
+// rewrite made it.
+Outcome ConvertCrLfMessage(std::string message, bool force) {
     // The host hands the plug-in NUL-terminated text: what follows a NUL would be lost.
-    if (file.find('\0') != std::string::npos) return Unchanged(file, "holds a NUL byte, left as it is");
-    // A client keeps its messages with CR LF; a file of LF-only lines goes back the same way.
-    const std::string source = WithCrLfLines(file);
-    const bool lfOnly = source.size() != file.size();
-    TheMailHost().SetCurrentMessage(source);
+    if (message.find('\0') != std::string::npos) return Unchanged(std::move(message), "holds a NUL byte, left as it is");
+    TheMailHost().SetCurrentMessage(std::move(message));
+    const auto unchanged = [](const char* reason) { return Unchanged(TheMailHost().TakeCurrentMessage(), reason); };
+    const std::string& source = TheMailHost().CurrentSource();
     if (!force && !IsConvertible()) {
         const bool marked = FindHeaderField(source, MARKER_HEADER) == "true";
-        return Unchanged(file, marked ? "already converted" : "no carrier (the sender is in no list)");
+        return unchanged(marked ? "already converted" : "no carrier (the sender is in no list)");
     }
     char from[1024];
     TheMailHost().GetSpecifiedHeader("From", from, sizeof from - 1);
     const CarrierCode carrier = g_pSettings->ClassifySender(from);
-    ConvertCurrentMail(0, 0);
-    if (TheMailHost().SetSourceCalls() == 0) {
+    RewriteReport report;
+    std::optional<std::string> result = ConvertSource(source, &report);
+    if (!result) {
         // A text or multipart message always comes back, marked at least: when it does not,
         // the conversion gave up (memory ran out) and the message stays as it was.
         const MediaKind media = ClassifyEntity(SplitHeaderLines(SplitHeaderAndBody(source).header)).media;
         if ((g_mapAU.Embedded() || g_mapDocomo.Embedded() || g_mapSoftbank.Embedded()) && HoldsImageContentId(source))
-            return Unchanged(file, "it holds a Content-ID of the form of the images the conversion adds");
+            return unchanged("it holds a Content-ID of the form of the images the conversion adds");
         if (media == MediaKind::PlainText || media == MediaKind::Multipart)
-            return Unchanged(file, "the conversion failed (out of memory), the message is as it was");
-        return Unchanged(file, media == MediaKind::Html ? "an HTML message without a known pictograph" : "not a text message");
+            return unchanged("the conversion failed (out of memory), the message is as it was");
+        return unchanged(media == MediaKind::Html ? "an HTML message without a known pictograph" : "not a text message");
     }
-    const std::string& result = TheMailHost().CurrentSource();
-    // Most mail holds no image before: then nothing needs reading.
-    Shown before, after;
-    if (source.find(IMAGE_TAG) != std::string::npos) CountShown(source, before, false, 0);
-    CountShown(result, after, false, 0);
-    const size_t replaced = after.body + after.subject - before.body - before.subject;
-    Outcome outcome{lfOnly ? ReplaceAll(result, "\r\n", "\n") : result, "", replaced > 0, carrier, replaced, 0, 0, ""};
-    outcome.said = replaced > 0 ? "converted (" + std::string(CarrierName(carrier)) + ", " + std::to_string(replaced) +
-                                      " pictograph" + (replaced == 1 ? "" : "s") + " replaced)"
-                                : "marked as converted: no known pictograph";
-    const auto [carriedBefore, bytesBefore] = CountCarriedImages(source);
-    const auto [carried, bytes] = CountCarriedImages(result);
-    outcome.imagesCarried = carried - std::min(carried, carriedBefore);
-    outcome.imageBytes = bytes - std::min(bytes, bytesBefore);
+    Outcome outcome;
+    outcome.replaced = report.bodyImages + report.subjectImages;
+    outcome.converted = outcome.replaced > 0;
+    outcome.carrier = carrier;
+    outcome.imagesCarried = report.imagesCarried;
+    outcome.imageBytes = report.imageBytes;
+    outcome.ownHtml = report.ownHtml;
+    outcome.senderHtml = report.senderHtml;
+    outcome.said = outcome.converted ? "converted (" + std::string(CarrierName(carrier)) + ", " + std::to_string(outcome.replaced) +
+                                           " pictograph" + (outcome.replaced == 1 ? "" : "s") + " replaced)"
+                                     : "marked as converted: no known pictograph";
     if (outcome.imagesCarried)
         outcome.said += "; " + std::to_string(outcome.imagesCarried) + " image" + (outcome.imagesCarried == 1 ? "" : "s") +
                         " carried in it, " + std::to_string(outcome.imageBytes) + " bytes";
+    outcome.message = std::move(*result);
+    return outcome;
+}
+
+Outcome ConvertMessage(std::string message, bool force) {
+    // A client keeps its messages with CR LF; a file of LF-only lines goes back the same way.
+    if (message.find("\r\n") != std::string::npos || message.find('\n') == std::string::npos)
+        return ConvertCrLfMessage(std::move(message), force);
+    Outcome outcome = ConvertCrLfMessage(ReplaceAll(message, "\n", "\r\n"), force);
+    outcome.message = ReplaceAll(outcome.message, "\r\n", "\n");
+    outcome.ownHtml = outcome.senderHtml = std::nullopt;  // they stood in the CR LF message
     return outcome;
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/carrier.h"
+#include "mime/rewrite_report.h"
 
 namespace fs = std::filesystem;
 
@@ -44,13 +45,20 @@ struct Outcome {
     size_t replaced = 0;
     size_t imagesCarried = 0, imageBytes = 0;  // the image parts the conversion added
     std::string leftAlone;  // why the message stays as it is, for the summary; empty when it does not
+    // Where the HTML part the conversion made stands in message, and the first of the
+    // sender's it gave images (ConvertCrLfMessage only).
+    std::optional<Span> ownHtml, senderHtml;
 };
 
 [[nodiscard]] const char* CarrierName(CarrierCode carrier);
-[[nodiscard]] Outcome ConvertMessage(const std::string& file, bool force);
+// One message down the plug-in's road, as the mail client would hand it over (CR LF lines),
+// and its result.
+[[nodiscard]] Outcome ConvertCrLfMessage(std::string message, bool force);
+// The same for a message of any line ends: one of LF-only lines comes back the same way.
+[[nodiscard]] Outcome ConvertMessage(std::string message, bool force);
 [[nodiscard]] std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to);
 // The message with CR LF line ends, as a mail client keeps it: a file of LF-only lines gets them.
-[[nodiscard]] std::string WithCrLfLines(const std::string& message);
+[[nodiscard]] std::string WithCrLfLines(std::string message);
 
 // A file whole ('-': standard input), or its first bytes.
 [[nodiscard]] std::string ReadInput(const std::string& path);

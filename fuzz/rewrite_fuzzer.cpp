@@ -14,9 +14,11 @@
 
 #include "fuzz/check.h"
 #include "host/mail_host.h"
+#include "mime/boundary.h"
 #include "mime/entity_kind.h"
 #include "mime/html_part.h"
 #include "mime/message_rewriter.h"
+#include "mime/mime_tree.h"
 #include "mime/mime_reader.h"
 #include "mime/transfer_encoding.h"
 #include "base/sjis.h"
@@ -42,8 +44,7 @@ void CheckOwnEntities(std::string_view entity, std::string_view input, int depth
     if (!GetMultipartBoundary(type, boundary)) return;
     if (IsOwnBoundary(boundary, input))
         Check(ClassifyTransferEncoding(GetHeaderValue(lines, "Content-Transfer-Encoding")) == TransferEncoding::Identity);
-    for (const std::string_view part : SplitMultipartBody(split.body, boundary).parts)
-        CheckOwnEntities(part, input, depth + 1);
+    for (const std::string_view part : PartTextsOf(entity)) CheckOwnEntities(part, input, depth + 1);
 }
 
 // The text with each tag of the Docomo map written back as its code, or as with.
@@ -157,16 +158,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (IsPlainTextType(type) || !GetMultipartBoundary(type, boundary) || in.body == result.body) return 0;
     // Walk the rebuilt body along the incoming one: preamble, each delimiter as it came, each
     // part either as it came or an alternative of ours, then the closing delimiter and epilogue.
-    const MultipartBody before = SplitMultipartBody(in.body, boundary);
+    const MimeTree tree = ReadMimeTree(source);
+    const MimeEntity& before = tree[0];
     const std::string_view body = result.body;
     const std::string opening = "--" + boundary;
     Check(body.substr(0, before.preamble.size()) == before.preamble);
     size_t pos = before.preamble.size();
-    for (size_t i = 0; i < before.parts.size(); ++i) {
-        const std::string delimiter = opening + std::string(before.delimiterEnds[i]);
+    for (size_t index = FirstPart(0); index < before.end; index = tree[index].end) {
+        const std::string delimiter = opening + std::string(tree[index].delimiterEnd);
         Check(body.substr(pos, delimiter.size()) == delimiter);
         pos += delimiter.size();
-        const std::string_view part = before.parts[i];
+        const std::string_view part = tree[index].text;
         if (body.substr(pos, part.size()) == part && body.substr(pos + part.size(), opening.size()) == opening) {
             pos += part.size();
             continue;

@@ -24,6 +24,8 @@ public:
     void ClearVersion() { m_hasVersion = false; }
     void SetCurrentMessage(std::string source);
     const std::string& CurrentSource() const { return m_source; }
+    // The current message handed back to the caller, which gave it.
+    std::string TakeCurrentMessage() { return std::move(m_source); }
     int SetSourceCalls() const { return m_setSourceCalls; }
     const std::vector<RegisteredCommand>& Commands() const { return m_commands; }
     // Command identifiers handed out start here, so that they never clash with the host's own.

@@ -5,6 +5,7 @@
 #include "mime/html_charset.h"
 #include "mime/related_images.h"
 #include "render/html_pictographs.h"
+#include "render/pictograph_map.h"
 #include "render/text_to_html.h"
 #include "render/utf8.h"
 
@@ -19,7 +20,7 @@ TextCharset ReadingCharsetOfHtml(TextCharset stated, std::string_view html) {
 }
 
 std::optional<std::string> ConvertHtmlBody(const EntityKind& kind, std::string_view body, CarrierCode carrier,
-                                           RelatedImages& images, int& last) {
+                                           RelatedImages& images, int& last, size_t& shown) {
     std::string storage;
     const std::optional<std::string_view> text = DecodeText(kind.encoding, body, storage);
     if (!text) return std::nullopt;
@@ -43,6 +44,7 @@ std::optional<std::string> ConvertHtmlBody(const EntityKind& kind, std::string_v
         case TextCharset::Unread: return std::nullopt;
     }
     if (!found) return std::nullopt;
+    shown = CountImageTags(html) - CountImageTags(*text);
     if (SelectPictographMap(carrier).Embedded()) TakeImageReferences(html, 0, images, last);
     return EncodeText(kind.encoding, html);
 }

@@ -22,6 +22,7 @@
 // encoding, a charset other than ISO-2022-JP, US-ASCII (read as ISO-2022-JP), Shift_JIS or
 // UTF-8, bytes that do not fit the charset it is read in, or a decoded text with a NUL byte.
 // The images its new tags refer to as parts are taken for the multipart/related entity of
-// images (see TakeImageReferences; last: the message's last number of one).
+// images (see TakeImageReferences; last: the message's last number of one). shown: the
+// pictographs it shows as images.
 [[nodiscard]] std::optional<std::string> ConvertHtmlBody(const EntityKind& kind, std::string_view body,
-                                                         CarrierCode carrier, RelatedImages& images, int& last);
+                                                         CarrierCode carrier, RelatedImages& images, int& last, size_t& shown);

@@ -1,128 +1,124 @@
 #include "mime/message_rewriter.h"
 
 #include <algorithm>
-#include <chrono>
-#include <cstdio>
-#include <cstring>
 #include <optional>
-#include <random>
+#include <vector>
 
 #include "base/bytes.h"
-#include "mime/entity_kind.h"
+#include "mime/boundary.h"
+#include "mime/header_lines.h"
 #include "mime/html_part.h"
+#include "mime/mime_tree.h"
 #include "mime/related_images.h"
 #include "mime/text_part.h"
-#include "platform/guid.h"
 #include "render/pictograph_map.h"
 #include "render/text_to_html.h"
 
 namespace {
 
 constexpr std::string_view CRLF = "\r\n";
-// Entities nested this deep in multipart entities are left as they are.
-constexpr int MAX_DEPTH = 64;
 
-// An alternative boundary of ours: these around a GUID's 32 hexadecimal digits.
-constexpr std::string_view BOUNDARY_HEAD = "--------_", BOUNDARY_TAIL = "_MULTIPART_ALTERNATIVE_";
-
-// When the platform has no GUID to give: random bits mixed with a count and the clock, so
-// that boundaries still differ.
-Guid FallbackGuid() {
-    static uint64_t count = 0;
-    uint64_t state = ++count ^ static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
-    try {
-        state ^= static_cast<uint64_t>(std::random_device()()) << 32;
-    } catch (...) {
-    }
-    const auto next = [&state] {  // splitmix64
-        uint64_t z = (state += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        return z ^ (z >> 31);
-    };
-    const uint64_t high = next(), low = next();
-    Guid guid;
-    guid.data1 = static_cast<uint32_t>(high >> 32);
-    guid.data2 = static_cast<uint16_t>(high >> 16);
-    guid.data3 = static_cast<uint16_t>(high);
-    for (int i = 0; i < 8; ++i) guid.data4[i] = static_cast<uint8_t>(low >> (8 * i));
-    return guid;
-}
-
-void AppendMultipartBody(std::string& out, const MultipartBody& layout, const PartList& parts,
-                         std::string_view boundary) {
-    size_t size = out.size() + layout.preamble.size() + layout.epilogue.size() + boundary.size() + 8;
-    for (size_t i = 0; i < parts.size(); ++i) size += boundary.size() + 2 + layout.delimiterEnds[i].size() + parts[i].size();
-    out.reserve(size);
-    out.append(layout.preamble);
-    for (size_t i = 0; i < parts.size(); ++i)
-        out.append("--").append(boundary).append(layout.delimiterEnds[i]).append(parts[i]);
-    out.append("--").append(boundary).append("--");
-    out.append(layout.closed ? layout.epilogue : CRLF);
-}
-
-// The media type of a part, from its Content-Type.
-std::string GetPartType(std::string_view part) {
-    return std::string(GetMediaType(GetHeaderValue(SplitHeaderLines(SplitHeaderAndBody(part).header), "Content-Type")));
-}
-
-// A part of this media type may come out larger than it went in at the rate of the texts: a
-// text. A multipart entity reckons with its own texts when it is written.
-bool MayGrow(std::string_view media) { return media.empty() || StartsWithIgnoringCase(media, "text/"); }
-
-// The text parts of a multipart body converted so far: their bytes in and out.
-struct GrowthSeen {
-    size_t in = 0;
-    size_t out = 0;
+// One message's rewrite: the tree it reads, the result it writes (each entity once, straight
+// into it), what its text parts share, and what it reports.
+struct Rewrite {
+    const MimeTree& tree;
+    std::string& out;
+    MessageHtml& shared;
+    RewriteReport& report;
+    bool marked;  // the message gets the marker in its header block
+    // The boundaries of the multipart entities around the entity being written, and the bytes
+    // they write after it.
+    std::vector<std::string_view> enclosing;
+    size_t closingBytes = 0;
 };
 
-// Before part, at pos in frame.parts, is written: only when it would not fit at the rate
-// the texts so far have shown (and an eighth more) does out grow, by what it and the parts
-// after it are expected to give: texts at that rate, other parts as they are. A converted
-// text is thus not taken for the rate of the attachment after it.
-void ReserveForPart(std::string& out, const MultipartFrame& frame, size_t pos, const BodyPart& part, std::string_view opening,
-                    const GrowthSeen& seen) {
-    // A first part that is a text or holds one (as the body of a mail mostly is) makes its own
-    // room and tells the rate: room for all the rest guessed before it would be held beside the
-    // room made at the true rate.
-    if (pos == 0) {
-        const std::string media = GetPartType(part.text);
-        if (MayGrow(media) || StartsWithIgnoringCase(media, "multipart/")) return;
-    }
-    const double rate = seen.in == 0 ? 1.0 : std::max(1.0, static_cast<double>(seen.out) / static_cast<double>(seen.in) * 1.125);
-    const size_t room = out.capacity() - out.size();
-    if (room >= opening.size() + part.delimiterEnd.size() + static_cast<size_t>(static_cast<double>(part.text.size()) * rate))
-        return;
-    double expected = static_cast<double>(frame.epilogue.size() + 2 * opening.size() + 2);
-    for (size_t at = pos; at != std::string_view::npos;) {
-        const BodyPart ahead = NextPart(frame.parts, opening, at);
-        expected += static_cast<double>(opening.size() + ahead.delimiterEnd.size()) +
-                    static_cast<double>(ahead.text.size()) * (rate > 1.0 && MayGrow(GetPartType(ahead.text)) ? rate : 1.0);
-    }
-    if (room < static_cast<size_t>(expected)) ReserveMore(out, static_cast<size_t>(expected));
+// An entity's header lines as they are to be written: the message's with the marker.
+HeaderLines HeaderLinesOf(const Rewrite& rewrite, size_t index) {
+    HeaderLines lines = SplitHeaderLines(rewrite.tree[index].split.header);
+    if (index == 0 && rewrite.marked) SetHeader(lines, MARKER_HEADER, MARKER_LINE);
+    return lines;
 }
 
-// A sender's HTML entity with its images in place, appended to out; false, with out as it
-// was, when it shows none. Images carried as parts go to the multipart/related entity around
-// it (related), or, where there is none, into one made around the entity: its Content- header
-// lines move into it, the others stay outside.
-bool AppendHtmlEntity(std::string& out, std::string_view source, const HeaderAndBody& split, const HeaderLines& lines,
-                      const EntityKind& kind, bool topLevel, MessageHtml& shared, RelatedImages* related) {
+// Whether a line of written begins with "--" and an enclosing boundary: read again, it would
+// cut the entity that holds it in two. A decoded text or the host's re-encoding of one may
+// hold such a line, and so may a delimiter of ours under a sender's boundary of hyphens.
+bool BreaksEnclosingEntity(std::string_view written, const std::vector<std::string_view>& enclosing) {
+    for (size_t line = 0; line != std::string_view::npos;) {
+        if (written.compare(line, 2, "--") == 0)
+            for (const std::string_view boundary : enclosing)
+                if (written.compare(line + 2, boundary.size(), boundary) == 0) return true;
+        const size_t next = FindBytes(written, "\n--", line);
+        line = next == std::string_view::npos ? next : next + 1;
+    }
+    return false;
+}
+
+// A converted entity, written to out from start, kept unless it breaks an enclosing entity:
+// then it is written as it came and the images it added to related are taken back.
+bool KeepConverted(Rewrite& rewrite, size_t index, size_t start, const RewriteReport& converted,
+                   RelatedImages* related, size_t relatedBefore) {
+    if (!rewrite.enclosing.empty() && BreaksEnclosingEntity(std::string_view(rewrite.out).substr(start), rewrite.enclosing)) {
+        rewrite.out.resize(start);
+        rewrite.out.append(rewrite.tree[index].text);
+        if (related) related->ids.resize(relatedBefore);
+        return false;
+    }
+    AddEntityReport(rewrite.report, converted);
+    return true;
+}
+
+bool AppendEntity(Rewrite& rewrite, size_t index, RelatedImages* related);
+
+// A plain text made multipart/alternative; else, as it came (the message's with the marker).
+bool AppendTextEntity(Rewrite& rewrite, size_t index) {
+    const MimeEntity& entity = rewrite.tree[index];
+    std::string& out = rewrite.out;
+    const size_t start = out.size();
+    const HeaderLines lines = HeaderLinesOf(rewrite, index);
+    RewriteReport converted;
+    if (AppendConvertedTextEntity(out, entity.kind, lines, entity.split.body, rewrite.shared, rewrite.closingBytes, converted))
+        return KeepConverted(rewrite, index, start, converted, nullptr, 0);
+    if (index == 0 && rewrite.marked) {
+        ReserveMore(out, entity.text.size() + sizeof MARKER_LINE + 4);
+        AppendHeaderLines(out, lines);
+        out.append(entity.split.body);
+    } else {
+        AppendGrowing(out, entity.text);
+    }
+    return false;
+}
+
+// A sender's HTML entity with its images in place; else as it came. Images carried as parts
+// go to the multipart/related entity around it (related), or, where there is none, into one
+// made around the entity: its Content- header lines move into it, the others stay outside.
+bool AppendHtmlEntity(Rewrite& rewrite, size_t index, RelatedImages* related) {
+    const MimeEntity& entity = rewrite.tree[index];
+    std::string& out = rewrite.out;
     RelatedImages own;
-    const std::optional<std::string> body = ConvertHtmlBody(kind, split.body, shared.carrier, related ? *related : own, shared.lastRelated);
-    if (!body) return false;
+    RelatedImages& images = related ? *related : own;
+    const size_t imagesBefore = images.ids.size();
+    RewriteReport converted;
+    const std::optional<std::string> body =
+        ConvertHtmlBody(entity.kind, entity.split.body, rewrite.shared.carrier, images, rewrite.shared.lastRelated,
+                        converted.bodyImages);
+    if (!body) {
+        AppendGrowing(out, entity.text);
+        return false;
+    }
+    const size_t start = out.size();
     if (related || own.ids.empty()) {
         // Its header lines stay as they came (with the marker at the top level).
-        if (topLevel)
-            AppendHeaderLines(out, lines);
+        if (index == 0 && rewrite.marked)
+            AppendHeaderLines(out, HeaderLinesOf(rewrite, index));
         else
-            out.append(source.substr(0, split.header.size())).append(CRLF);
+            out.append(entity.split.header).append(CRLF);
         out.append(*body);
-        return true;
+        converted.senderHtml = Span{start, out.size() - start};
+        return KeepConverted(rewrite, index, start, converted, related, imagesBefore);
     }
     HeaderLines outside, inside;
     bool content = false;
-    for (const std::string_view line : lines) {
+    for (const std::string_view line : HeaderLinesOf(rewrite, index)) {
         if (!IsContinuationLine(line)) content = StartsWithIgnoringCase(line, "Content-");
         (content ? inside : outside).push_back(line);
     }
@@ -131,181 +127,144 @@ bool AppendHtmlEntity(std::string& out, std::string_view source, const HeaderAnd
     outside.push_back(type);
     AppendHeaderLines(out, outside);
     out.append("--").append(boundary).append(CRLF);
+    const size_t html = out.size();
     AppendHeaderLines(out, inside);
     // The CR LF before a delimiter belongs to it: the body's last one serves, as it did
     // before the delimiter that followed the entity.
     out.append(*body);
+    converted.senderHtml = Span{html, out.size() - html};
     if (body->size() < CRLF.size() || body->compare(body->size() - CRLF.size(), CRLF.size(), CRLF) != 0) out.append(CRLF);
-    AppendImageParts(out, own.ids, "--" + boundary);
+    converted.imageBytes = AppendImageParts(out, own.ids, "--" + boundary);
+    converted.imagesCarried = own.ids.size();
     out.append("--").append(boundary).append("--").append(CRLF);
-    return true;
+    return KeepConverted(rewrite, index, start, converted, nullptr, 0);
 }
 
-// The entity appended to out: rewritten when changed is set, else byte for byte as it came
-// (at the top level with the marker, once the message is to be marked). Every entity of the
-// tree is written once, straight into out, which grows at the rate seen so far. related: the
-// images that the multipart/related entity around it is to carry, if there is one.
-void AppendEntity(std::string& out, std::string_view source, MessageHtml& shared, bool topLevel, bool& changed, int depth,
-                  size_t tail, RelatedImages* related) {
-    if (depth >= MAX_DEPTH) {
-        AppendGrowing(out, source);
-        return;
-    }
-    const HeaderAndBody split = SplitHeaderAndBody(source);
-    HeaderLines lines = SplitHeaderLines(split.header);
-    if (topLevel) SetHeader(lines, MARKER_HEADER, MARKER_LINE);
-    const auto appendUnconverted = [&] {
-        if (topLevel) {
-            changed = true;
-            ReserveMore(out, source.size() + sizeof MARKER_LINE + 4);
-            AppendHeaderLines(out, lines);
-            out.append(split.body);
-        } else {
-            AppendGrowing(out, source);
-        }
-    };
+// Whether an entity may come out larger than it went in at the rate of the texts: a text. A
+// multipart entity reckons with its own texts when it is written.
+bool GrowsLikeText(const EntityKind& kind) { return kind.media == MediaKind::PlainText || kind.media == MediaKind::Html; }
 
-    const EntityKind kind = ClassifyEntity(lines);
-    switch (kind.media) {
-        case MediaKind::PlainText:
-            if (AppendConvertedTextEntity(out, kind, lines, split.body, shared, tail))
-                changed = true;
-            else
-                appendUnconverted();
-            return;
-        case MediaKind::Html:
-            if (!AppendHtmlEntity(out, source, split, lines, kind, topLevel, shared, related)) break;
-            changed = true;
-            return;
-        case MediaKind::Multipart: {
-            const std::string delimiter = "--" + kind.boundary;
-            const MultipartFrame frame = FrameMultipartBody(split.body, delimiter);
-            const size_t entityStart = out.size();
-            AppendHeaderLines(out, lines);
-            // Not kept while the parts are written, as many levels deep as they go.
-            HeaderLines().swap(lines);
-            const size_t bodyStart = out.size();
-            // What this entity writes after its last part.
-            const size_t closing = delimiter.size() + 2 + (frame.closed ? frame.epilogue.size() : CRLF.size());
-            bool found = false;
-            GrowthSeen seen;
-            // A multipart/related entity carries the images its parts show as parts of its own.
-            RelatedImages ownImages;
-            RelatedImages* images = kind.related ? &ownImages : related;
-            out.append(frame.preamble);
-            for (size_t pos = frame.parts.empty() ? std::string_view::npos : 0; pos != std::string_view::npos;) {
-                const size_t partPos = pos;
-                const BodyPart part = NextPart(frame.parts, delimiter, pos);
-                ReserveForPart(out, frame, partPos, part, delimiter, seen);
-                out.append(delimiter).append(part.delimiterEnd);
-                const size_t partStart = out.size();
-                bool partChanged = false;
-                const size_t imagesBefore = images ? images->ids.size() : 0;
-                AppendEntity(out, part.text, shared, false, partChanged, depth + 1, tail + closing, images);
-                found |= partChanged;
-                if (partChanged) {
-                    seen.in += part.text.size();
-                    seen.out += out.size() - partStart;
-                }
-                // A decoded text, or the host's re-encoding of one, may hold this entity's own
-                // delimiter: written back, it would cut the part in two. Such a part stays.
-                if (partChanged && out.find(delimiter, partStart) != std::string::npos) {
-                    out.resize(partStart);
-                    out.append(part.text);
-                    if (images) images->ids.resize(imagesBefore);
-                }
-            }
-            if (!ownImages.ids.empty()) {
-                // Each delimiter begins a line.
-                if (std::string_view(out).substr(out.size() - std::min(out.size(), CRLF.size())) != CRLF) out.append(CRLF);
-                AppendImageParts(out, ownImages.ids, delimiter);
-            }
-            out.append(delimiter).append("--").append(frame.closed ? frame.epilogue : CRLF);
-            if (found) {
-                changed = true;
-                return;
-            }
-            // Nothing changed: the message is only marked, and any other entity stays as it
-            // came. What was written is that when the body was closed and, below the top
-            // level, the header block is its own; otherwise it is written again.
-            if (topLevel) {
-                changed = true;
-                if (frame.closed) return;
-                out.resize(bodyStart);
-                out.append(split.body);
-                return;
-            }
-            const size_t headerSize = bodyStart - entityStart;
-            if (frame.closed && static_cast<size_t>(split.body.data() - source.data()) == headerSize &&
-                std::string_view(out).substr(entityStart, headerSize) == source.substr(0, headerSize))
-                return;
-            out.resize(entityStart);
-            AppendGrowing(out, source);
-            return;
+// The texts of a multipart body converted so far: their bytes in and out.
+struct TextGrowth {
+    size_t in = 0;
+    size_t out = 0;
+};
+
+// Before a part of the multipart entity at parent is written: only when it would not fit at
+// the rate the texts so far have shown (and an eighth more) does out grow, by what it and
+// the parts after it are expected to give: texts at that rate, other parts as they are. A
+// converted text is thus not taken for the rate of the attachment after it.
+void ReserveForPart(Rewrite& rewrite, size_t parent, size_t part, size_t delimiterSize, const TextGrowth& growth) {
+    const MimeTree& tree = rewrite.tree;
+    std::string& out = rewrite.out;
+    // A first part that is a text or holds one (as the body of a mail mostly is) makes its own
+    // room and tells the rate: room for all the rest guessed before it would be held beside the
+    // room made at the true rate.
+    if (part == FirstPart(parent) && (GrowsLikeText(tree[part].kind) || tree[part].kind.media == MediaKind::Multipart)) return;
+    const double rate = growth.in == 0 ? 1.0 : std::max(1.0, static_cast<double>(growth.out) / static_cast<double>(growth.in) * 1.125);
+    const size_t room = out.capacity() - out.size();
+    if (room >= delimiterSize + tree[part].delimiterEnd.size() + static_cast<size_t>(static_cast<double>(tree[part].text.size()) * rate))
+        return;
+    double expected = static_cast<double>(tree[parent].epilogue.size() + 2 * delimiterSize + 2);
+    for (size_t ahead = part; ahead < tree[parent].end; ahead = tree[ahead].end)
+        expected += static_cast<double>(delimiterSize + tree[ahead].delimiterEnd.size()) +
+                    static_cast<double>(tree[ahead].text.size()) * (rate > 1.0 && GrowsLikeText(tree[ahead].kind) ? rate : 1.0);
+    if (room < static_cast<size_t>(expected)) ReserveMore(out, static_cast<size_t>(expected));
+}
+
+// The preamble and every part of the multipart entity at index, each after its delimiter;
+// whether a part was converted.
+bool AppendParts(Rewrite& rewrite, size_t index, std::string_view delimiter, RelatedImages* images) {
+    const MimeEntity& entity = rewrite.tree[index];
+    std::string& out = rewrite.out;
+    // What this entity writes after its last part.
+    const size_t closing = delimiter.size() + 2 + (entity.closed ? entity.epilogue.size() : CRLF.size());
+    rewrite.enclosing.push_back(entity.kind.boundary);
+    rewrite.closingBytes += closing;
+    bool converted = false;
+    TextGrowth growth;
+    out.append(entity.preamble);
+    for (size_t part = FirstPart(index); part < entity.end; part = rewrite.tree[part].end) {
+        ReserveForPart(rewrite, index, part, delimiter.size(), growth);
+        out.append(delimiter).append(rewrite.tree[part].delimiterEnd);
+        const size_t partStart = out.size();
+        if (AppendEntity(rewrite, part, images)) {
+            converted = true;
+            growth.in += rewrite.tree[part].text.size();
+            growth.out += out.size() - partStart;
         }
+    }
+    rewrite.closingBytes -= closing;
+    rewrite.enclosing.pop_back();
+    return converted;
+}
+
+// A multipart entity with its parts rewritten, the images of a multipart/related entity
+// added as parts of its own; when no part was converted, as it came (the message's marked).
+bool AppendMultipartEntity(Rewrite& rewrite, size_t index, RelatedImages* related) {
+    const MimeEntity& entity = rewrite.tree[index];
+    std::string& out = rewrite.out;
+    const std::string delimiter = "--" + entity.kind.boundary;
+    const size_t entityStart = out.size();
+    AppendHeaderLines(out, HeaderLinesOf(rewrite, index));
+    const size_t bodyStart = out.size();
+    // A multipart/related entity carries the images its parts show as parts of its own.
+    RelatedImages ownImages;
+    const bool converted = AppendParts(rewrite, index, delimiter, entity.kind.related ? &ownImages : related);
+    if (!ownImages.ids.empty()) {
+        // Each delimiter begins a line.
+        if (std::string_view(out).substr(out.size() - std::min(out.size(), CRLF.size())) != CRLF) out.append(CRLF);
+        rewrite.report.imageBytes += AppendImageParts(out, ownImages.ids, delimiter);
+        rewrite.report.imagesCarried += ownImages.ids.size();
+    }
+    out.append(delimiter).append("--").append(entity.closed ? entity.epilogue : CRLF);
+    if (converted) return true;
+    // What was written is the entity as it came when its body was closed and its header block
+    // is its own (the message's has the marker); otherwise it is written again.
+    if (index == 0 && rewrite.marked) {
+        if (entity.closed) return false;
+        out.resize(bodyStart);
+        out.append(entity.split.body);
+        return false;
+    }
+    const size_t headerSize = bodyStart - entityStart;
+    if (entity.closed && static_cast<size_t>(entity.split.body.data() - entity.text.data()) == headerSize &&
+        std::string_view(out).substr(entityStart, headerSize) == entity.text.substr(0, headerSize))
+        return false;
+    out.resize(entityStart);
+    AppendGrowing(out, entity.text);
+    return false;
+}
+
+// The entity at index appended to out, rewritten or as it came; whether it was converted.
+// related: the images that the multipart/related entity around it is to carry, if there is one.
+bool AppendEntity(Rewrite& rewrite, size_t index, RelatedImages* related) {
+    switch (rewrite.tree[index].kind.media) {
+        case MediaKind::PlainText: return AppendTextEntity(rewrite, index);
+        case MediaKind::Html: return AppendHtmlEntity(rewrite, index, related);
+        case MediaKind::Multipart: return AppendMultipartEntity(rewrite, index, related);
         case MediaKind::Other: break;
     }
-    AppendGrowing(out, source);
+    AppendGrowing(rewrite.out, rewrite.tree[index].text);
+    return false;
 }
 
 }  // namespace
 
 std::string RewriteMessage(std::string_view source, std::string_view subject, bool topLevel, bool& changed,
-                           CarrierCode carrier) {
+                           CarrierCode carrier, RewriteReport* report) {
+    // Images of ours could not be told from the sender's: the message stays as it is.
+    if (SelectPictographMap(carrier).Embedded() && HoldsImageContentId(source)) return std::string(source);
+    const MimeTree tree = ReadMimeTree(source);
     // Each entity makes the room it needs as it is written: a text once it knows how long its
     // HTML is, a multipart body for itself and then at the rate of its texts.
     std::string out;
     MessageHtml shared{subject, carrier, 0, {}, {}, {}, {}, {}, {}, {}};
-    // Images of ours could not be told from the sender's: the message stays as it is.
-    if (SelectPictographMap(carrier).Embedded() && HoldsImageContentId(source)) return std::string(source);
-    AppendEntity(out, source, shared, topLevel, changed, 0, 0, nullptr);
-    return out;
-}
-
-std::string MakeAlternativeBoundary() {
-    Guid guid;
-    if (!CreateGuid(guid)) guid = FallbackGuid();
-    // The GUID's fields in hexadecimal, as "%08x%04x%04x" and eight "%02x" would write them.
-    uint8_t bytes[16] = {static_cast<uint8_t>(guid.data1 >> 24), static_cast<uint8_t>(guid.data1 >> 16),
-                         static_cast<uint8_t>(guid.data1 >> 8),  static_cast<uint8_t>(guid.data1),
-                         static_cast<uint8_t>(guid.data2 >> 8),  static_cast<uint8_t>(guid.data2),
-                         static_cast<uint8_t>(guid.data3 >> 8),  static_cast<uint8_t>(guid.data3)};
-    std::memcpy(bytes + 8, guid.data4, 8);
-    char boundary[BOUNDARY_HEAD.size() + 32 + BOUNDARY_TAIL.size()];
-    char* at = std::copy(BOUNDARY_HEAD.begin(), BOUNDARY_HEAD.end(), boundary);
-    for (const uint8_t byte : bytes) {
-        *at++ = "0123456789abcdef"[byte >> 4];
-        *at++ = "0123456789abcdef"[byte & 15];
-    }
-    std::copy(BOUNDARY_TAIL.begin(), BOUNDARY_TAIL.end(), at);
-    return std::string(boundary, sizeof boundary);
-}
-
-bool IsAlternativeBoundary(std::string_view boundary) {
-    return boundary.size() == 64 && boundary.substr(0, BOUNDARY_HEAD.size()) == BOUNDARY_HEAD &&
-           boundary.substr(64 - BOUNDARY_TAIL.size()) == BOUNDARY_TAIL &&
-           boundary.substr(BOUNDARY_HEAD.size(), 32).find_first_not_of("0123456789abcdef") == std::string_view::npos;
-}
-
-void SetHeader(HeaderLines& lines, std::string_view name, std::string_view line) {
-    bool removed = false;
-    RemoveHeaderLines(lines, [&](const HeaderLines& all, size_t i) {
-        if (removed || !IsHeaderLine(all[i], name)) return false;
-        return removed = true;
-    });
-    lines.push_back(line);
-}
-
-void AppendHeaderLines(std::string& out, const HeaderLines& lines) {
-    size_t size = CRLF.size();
-    for (const std::string_view line : lines) size += line.size() + CRLF.size();
-    ReserveMore(out, size);
-    for (const std::string_view line : lines) out.append(line).append(CRLF);
-    out.append(CRLF);
-}
-
-std::string JoinMultipartBody(const MultipartBody& layout, const PartList& parts, std::string_view boundary) {
-    std::string out;
-    AppendMultipartBody(out, layout, parts, boundary);
+    RewriteReport own;
+    Rewrite rewrite{tree, out, shared, report ? *report : own, topLevel, {}, 0};
+    const bool converted = AppendEntity(rewrite, 0, nullptr);
+    // A text or multipart message is marked even when nothing in it was converted.
+    const MediaKind media = tree[0].kind.media;
+    if (converted || (topLevel && (media == MediaKind::PlainText || media == MediaKind::Multipart))) changed = true;
     return out;
 }

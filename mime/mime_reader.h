@@ -1,5 +1,5 @@
 // Taking a raw message apart as bytes: header block and body, header lines, one header's
-// value, the plain-text and multipart tests, the boundary, the parts of a multipart body.
+// value, the plain-text and multipart tests, the boundary and the other parameters.
 // Lines end in CR LF; everything is compared byte for byte unless said otherwise.
 #pragma once
 
@@ -16,19 +16,6 @@ struct HeaderAndBody {
 // One entry per physical line of a header block, without its CR LF; no entry is empty. The
 // lines are views of the message (or of a line the caller keeps).
 using HeaderLines = std::vector<std::string_view>;
-// The texts of the parts of a multipart body, in order.
-using PartList = std::vector<std::string_view>;
-
-// A multipart body cut at its delimiters, with every byte kept for writing it back.
-struct MultipartBody {
-    std::string_view preamble;  // before the first delimiter
-    PartList parts;             // each from its first header line to the CR LF before the next delimiter
-    // What followed each part's "--" boundary before the part's text: its CR LF, and any
-    // blanks before it.
-    std::vector<std::string_view> delimiterEnds;
-    bool closed = false;         // a closing delimiter was found
-    std::string_view epilogue;   // what followed the closing delimiter
-};
 
 // Split at the first CR LF CR LF; without one, all is header and the body is empty.
 [[nodiscard]] HeaderAndBody SplitHeaderAndBody(std::string_view source);
@@ -58,25 +45,3 @@ struct MultipartBody {
 // Every parameter but those of the name (its RFC 2231 forms, "name*...", included), each as
 // written, blanks around it trimmed.
 [[nodiscard]] std::vector<std::string> GetOtherTypeParameters(std::string_view contentType, std::string_view name);
-
-// Cuts at the first closing delimiter ("--" boundary "--") and then at every opening
-// delimiter ("--" boundary), each found as a plain substring.
-[[nodiscard]] MultipartBody SplitMultipartBody(std::string_view body, std::string_view boundary);
-
-// The same cut a part at a time, with no list: the body's preamble, closing delimiter and
-// epilogue, and where its parts stand.
-struct MultipartFrame {
-    std::string_view preamble;
-    std::string_view parts;  // from the first opening delimiter to the closing one
-    bool closed = false;
-    std::string_view epilogue;
-};
-[[nodiscard]] MultipartFrame FrameMultipartBody(std::string_view body, std::string_view opening);
-// One part: what followed its "--" boundary (blanks and CR LF), and its text.
-struct BodyPart {
-    std::string_view delimiterEnd;
-    std::string_view text;
-};
-// The part whose opening delimiter stands at pos in frame.parts; pos moves to the next
-// delimiter, or to npos after the last part.
-[[nodiscard]] BodyPart NextPart(std::string_view parts, std::string_view opening, size_t& pos);

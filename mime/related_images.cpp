@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "base/bytes.h"
-#include "mime/message_rewriter.h"
 #include "mime/transfer_encoding.h"
 #include "render/pictograph_map.h"
 
@@ -53,7 +52,8 @@ void TakeImageReferences(std::string& text, size_t from, RelatedImages& images, 
     text.replace(from, std::string::npos, renamed);
 }
 
-void AppendImageParts(std::string& out, const std::vector<std::string>& ids, std::string_view delimiter) {
+size_t AppendImageParts(std::string& out, const std::vector<std::string>& ids, std::string_view delimiter) {
+    const size_t start = out.size();
     for (const std::string& id : ids) {
         std::string_view name;
         const std::string* gif = ImageOf(id, name);
@@ -67,6 +67,7 @@ void AppendImageParts(std::string& out, const std::vector<std::string>& ids, std
         out.append("Content-Disposition: inline; filename=\"").append(name).append("\"").append(CRLF).append(CRLF);
         out.append(base64);
     }
+    return out.size() - start;
 }
 
 bool HoldsImageContentId(std::string_view message) {
@@ -76,13 +77,6 @@ bool HoldsImageContentId(std::string_view message) {
         if (StartsWithIgnoringCase(message.substr(line == std::string_view::npos ? 0 : line + 1), "Content-ID:")) return true;
     }
     return false;
-}
-
-std::string MakeRelatedBoundary() {
-    std::string boundary = MakeAlternativeBoundary();
-    constexpr std::string_view ALTERNATIVE = "_MULTIPART_ALTERNATIVE_";
-    boundary.replace(boundary.size() - ALTERNATIVE.size(), ALTERNATIVE.size(), "_MULTIPART_RELATED_");
-    return boundary.replace(0, boundary.find('_'), "=");
 }
 
 std::string RelatedContentType(std::string_view boundary) {

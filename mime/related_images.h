@@ -19,16 +19,13 @@ struct RelatedImages {
 void TakeImageReferences(std::string& text, size_t from, RelatedImages& images, int& last);
 
 // Each image as a part of a multipart/related body: its delimiter line, its header lines
-// (image/gif, base64, its Content-ID, inline with its file name) and its base64 lines.
-void AppendImageParts(std::string& out, const std::vector<std::string>& ids, std::string_view delimiter);
+// (image/gif, base64, its Content-ID, inline with its file name) and its base64 lines; the
+// bytes appended.
+size_t AppendImageParts(std::string& out, const std::vector<std::string>& ids, std::string_view delimiter);
 
 // Whether a header line of the message (a part's included) gives a Content-ID of the form of
 // ours: the images of ours could not be told from the sender's.
 [[nodiscard]] bool HoldsImageContentId(std::string_view message);
-
-// A new boundary for a multipart/related entity of ours: no run of hyphens in it, which a
-// sender's boundary of hyphens could be found in.
-[[nodiscard]] std::string MakeRelatedBoundary();
 
 // The Content-Type line of a multipart/related entity around an HTML text.
 [[nodiscard]] std::string RelatedContentType(std::string_view boundary);

@@ -3,7 +3,8 @@
 #include <algorithm>
 
 #include "base/bytes.h"
-#include "mime/message_rewriter.h"
+#include "mime/boundary.h"
+#include "mime/header_lines.h"
 #include "mime/related_images.h"
 #include "mime/text_lines.h"
 #include "render/text_to_html.h"
@@ -27,7 +28,8 @@ constexpr char HTML_HEAD_UTF8[] =
 constexpr char HTML_TAIL[] = "\r\n</FONT>\r\n</BODY>\r\n</HTML>\r\n";
 constexpr char SUBJECT_LABEL[] = "Subject:";
 constexpr char LINE_BREAK[] = "<BR>";
-constexpr char RULE[] = "----------------------------------------<BR>";
+// Between the Subject block and the text.
+constexpr char SUBJECT_RULE[] = "----------------------------------------<BR>";
 
 // A fixed piece of the HTML part in ISO-2022-JP, as the host converts it, once a message.
 const std::string& ToIso2022Jp(std::optional<std::string>& converted, const char* sjis) {
@@ -63,21 +65,25 @@ const SubjectHtml& RenderSubject(HtmlRoad road, MessageHtml& shared) {
         rendered.emplace();
         rendered->html = road == HtmlRoad::Utf8 ? ConvertSubjectToUtf8Html(shared.subject, rendered->found, shared.carrier)
                                                 : ConvertTextToHtml(shared.subject, rendered->found, shared.carrier);
+        rendered->images = CountImageTags(rendered->html);
     }
     return *rendered;
 }
 
 // The HTML part's text appended to out: the head, the Subject block when the Subject holds a
-// pictograph, the body and the tail.
-void AppendHtml(std::string& out, HtmlRoad road, const SubjectHtml& subject, std::string_view body, MessageHtml& shared) {
+// pictograph, the body and the tail; the pictographs of the body it shows.
+size_t AppendHtml(std::string& out, HtmlRoad road, const SubjectHtml& subject, std::string_view body, MessageHtml& shared) {
     bool found = false;
+    size_t bodyStart;
     if (road == HtmlRoad::Utf8) {
         // UTF-8 throughout, without the host's converter.
         out.append(HTML_HEAD_UTF8);
-        if (subject.found) out.append(SUBJECT_LABEL).append(subject.html).append(LINE_BREAK).append(RULE);
+        if (subject.found) out.append(SUBJECT_LABEL).append(subject.html).append(LINE_BREAK).append(SUBJECT_RULE);
+        bodyStart = out.size();
         AppendUtf8AsHtml(out, body, shared.carrier, found);
+        const size_t shown = CountImageTags(std::string_view(out).substr(bodyStart));
         out.append(HTML_TAIL);
-        return;
+        return shown;
     }
     // Every piece through the host's converter, the client's own ISO-2022-JP.
     out.append(ToIso2022Jp(shared.head, HTML_HEAD));
@@ -85,9 +91,12 @@ void AppendHtml(std::string& out, HtmlRoad road, const SubjectHtml& subject, std
         out.append(ToIso2022Jp(shared.subjectLabel, SUBJECT_LABEL))
             .append(subject.html)
             .append(ToIso2022Jp(shared.lineBreak, LINE_BREAK))
-            .append(ToIso2022Jp(shared.rule, RULE));
+            .append(ToIso2022Jp(shared.rule, SUBJECT_RULE));
+    bodyStart = out.size();
     AppendTextAsHtml(out, body, found, shared.carrier);
+    const size_t shown = CountImageTags(std::string_view(out).substr(bodyStart));
     out.append(ToIso2022Jp(shared.tail, HTML_TAIL));
+    return shown;
 }
 
 // The plain part's Content-Type line, its parameters folded onto lines of their own where
@@ -121,7 +130,8 @@ std::string_view TextForHtml(const EntityKind& kind, std::string_view text, std:
 // plain part is the text with the entity's own Content-Type parameters, the HTML part shows
 // htmlText and is written straight into out.
 void AppendAlternativeBody(std::string& out, const SubjectHtml& subject, std::string_view body, std::string_view htmlText,
-                           std::string_view boundary, const EntityKind& kind, HtmlRoad road, MessageHtml& shared) {
+                           std::string_view boundary, const EntityKind& kind, HtmlRoad road, MessageHtml& shared,
+                           RewriteReport& converted) {
     const bool eightBit = std::any_of(body.begin(), body.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
     out.append("--").append(boundary).append(CRLF);
     AppendPlainContentType(out, PlainPartCharset(kind), kind.parameters);
@@ -134,17 +144,23 @@ void AppendAlternativeBody(std::string& out, const SubjectHtml& subject, std::st
     const bool embedded = SelectPictographMap(shared.carrier).Embedded();
     const std::string related = embedded ? MakeRelatedBoundary() : std::string();
     if (embedded) out.append(RelatedContentType(related)).append(CRLF).append(CRLF).append("--").append(related).append(CRLF);
+    const size_t part = out.size();
     out.append("Content-Type: text/html; charset=\"").append(road == HtmlRoad::Utf8 ? "UTF-8" : "ISO-2022-JP").append("\"");
     out.append(CRLF);
     out.append("Content-Transfer-Encoding: ").append(road == HtmlRoad::Utf8 ? "8bit" : "7bit").append(CRLF);
     out.append(CRLF);
     const size_t html = out.size();
-    AppendHtml(out, road, subject, htmlText, shared);
+    converted.bodyImages = AppendHtml(out, road, subject, htmlText, shared);
+    converted.subjectImages = subject.found ? subject.images : 0;
     if (embedded) {
         RelatedImages images;
         TakeImageReferences(out, html, images, shared.lastRelated);
-        AppendImageParts(out, images.ids, "--" + related);
+        converted.ownHtml = Span{part, out.size() - part};
+        converted.imageBytes = AppendImageParts(out, images.ids, "--" + related);
+        converted.imagesCarried = images.ids.size();
         out.append("--").append(related).append("--").append(CRLF);
+    } else {
+        converted.ownHtml = Span{part, out.size() - part};
     }
     out.append("--").append(boundary).append("--").append(CRLF);
 }
@@ -152,7 +168,7 @@ void AppendAlternativeBody(std::string& out, const SubjectHtml& subject, std::st
 }  // namespace
 
 bool AppendConvertedTextEntity(std::string& out, const EntityKind& kind, const HeaderLines& lines, std::string_view body,
-                               MessageHtml& shared, size_t tail) {
+                               MessageHtml& shared, size_t bytesAfter, RewriteReport& converted) {
     if (kind.charset == TextCharset::Unread) return false;
     // A base64 or quoted-printable text is converted decoded; no multipart/alternative entity
     // may declare either encoding, so the entity's own declaration goes.
@@ -171,19 +187,19 @@ bool AppendConvertedTextEntity(std::string& out, const EntityKind& kind, const H
         return false;
     // The header the entity gets when converted, so that its body is written right after it.
     const std::string boundary = MakeAlternativeBoundary();
-    HeaderLines converted = lines;
+    HeaderLines header = lines;
     const std::string contentType = "Content-Type: multipart/alternative; boundary=\"" + boundary + "\"";
-    SetHeader(converted, "Content-Type", contentType);
-    RemoveEncodingDeclarations(converted);
+    SetHeader(header, "Content-Type", contentType);
+    RemoveEncodingDeclarations(header);
     // Room for the whole entity at once: its header block, both parts (the host's escape
     // sequences included), and what follows it; an HTML larger than expected grows out as it comes.
     size_t headerSize = 2;
-    for (const std::string_view line : converted) headerSize += line.size() + 2;
+    for (const std::string_view line : header) headerSize += line.size() + 2;
     size_t parametersSize = 0;
     for (const std::string& parameter : kind.parameters) parametersSize += parameter.size() + 4;
     ReserveMore(out, headerSize + text->size() + parametersSize + expectedHtml + expectedHtml / 8 + subjectHtml.html.size() +
-                         2 * boundary.size() + 1024 + tail);
-    AppendHeaderLines(out, converted);
-    AppendAlternativeBody(out, subjectHtml, *text, htmlText, boundary, kind, road, shared);
+                         2 * boundary.size() + 1024 + bytesAfter);
+    AppendHeaderLines(out, header);
+    AppendAlternativeBody(out, subjectHtml, *text, htmlText, boundary, kind, road, shared, converted);
     return true;
 }

@@ -8,12 +8,14 @@
 #include <vector>
 
 #include "mime/entity_kind.h"
+#include "mime/rewrite_report.h"
 #include "base/carrier.h"
 
-// The Subject's HTML on one road, and whether it holds a pictograph.
+// The Subject's HTML on one road, whether it holds a pictograph, and how many it shows.
 struct SubjectHtml {
     std::string html;
     bool found = false;
+    size_t images = 0;
 };
 
 // What the text parts of one message share, each made the first time a part needs it: the
@@ -31,6 +33,8 @@ struct MessageHtml {
 // The whole entity converted, appended to out: its header lines with the new Content-Type
 // (and without a base64 or quoted-printable declaration), then the two-part body. False, with
 // out as it was, when neither the text nor the Subject holds a pictograph, or when the text
-// cannot be read. Room is made at once for what comes after it too, tail bytes.
+// cannot be read. Room is made at once for what comes after it too, bytesAfter. converted:
+// what it shows and carries, and where its HTML part stands.
 [[nodiscard]] bool AppendConvertedTextEntity(std::string& out, const EntityKind& kind, const HeaderLines& lines,
-                                             std::string_view body, MessageHtml& shared, size_t tail);
+                                             std::string_view body, MessageHtml& shared, size_t bytesAfter,
+                                             RewriteReport& converted);

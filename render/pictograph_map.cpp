@@ -57,13 +57,13 @@ void ScanPictographFolder(const std::string& folder, std::string_view carrier, b
         if (entry.name == "." || entry.name == ".." || entry.isDirectory || !named) return;
         const uint16_t code = *named;
         if (!embedded) {
-            map.Store(code, "<img src=\"" + url + entry.name + "\">");
+            map.Store(code, std::string(IMAGE_TAG_OPENING) + url + entry.name + "\">");
             return;
         }
         std::ifstream in(folder + entry.name, std::ios::binary);
         std::string gif{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
         if (in.bad() || gif.empty()) return;
-        map.Store(code, "<img src=\"cid:" + ImageContentId(carrier, entry.name) + "\">", std::move(gif));
+        map.Store(code, std::string(IMAGE_TAG_OPENING) + "cid:" + ImageContentId(carrier, entry.name) + "\">", std::move(gif));
     });
 }
 
@@ -124,3 +124,11 @@ std::string MakeFileUrl(std::string_view path) {
     return url;
 }
 
+
+size_t CountImageTags(std::string_view html) {
+    size_t count = 0;
+    for (size_t at = FindBytes(html, IMAGE_TAG_OPENING); at != std::string_view::npos;
+         at = FindBytes(html, IMAGE_TAG_OPENING, at + IMAGE_TAG_OPENING.size()))
+        ++count;
+    return count;
+}

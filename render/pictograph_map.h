@@ -54,6 +54,12 @@ void ScanPictographFolder(const std::string& folder, std::string_view carrier, b
 // The code an image file is named by (four hexadecimal digits and ".gif"), or nothing.
 [[nodiscard]] std::optional<uint16_t> CodeOfImageName(std::string_view name);
 
+// How every tag of a map begins: the image's URL follows, then "\">".
+constexpr std::string_view IMAGE_TAG_OPENING = "<img src=\"";
+// The tags of ours in an HTML text that the rewrite wrote or converted (its other bytes were
+// escaped or are the sender's: their tags are counted before and after).
+[[nodiscard]] size_t CountImageTags(std::string_view html);
+
 // The Content-ID (without its angle brackets) of a carrier's image in a converted message.
 [[nodiscard]] std::string ImageContentId(std::string_view carrier, std::string_view name);
 // What every Content-ID of ours ends with; a message that already holds it keeps its own.

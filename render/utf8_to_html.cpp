@@ -90,11 +90,24 @@ std::string RenderUtf8AsHtml(std::string_view utf8, CarrierCode carrier, bool& f
     return out;
 }
 
+namespace {
+
+// The client's ISO-2022-JP (or Shift-JIS, which the host's converter leaves as it is) as Shift-JIS.
+std::string ClientSjisOf(std::string_view text) {
+    const char* sjis = g_hostApi.BKA_ISO_2022_JP(std::string(text).c_str(), ISO2022JP_TO_SJIS);
+    return sjis ? sjis : "";
+}
+
+}  // namespace
+
 std::string ConvertSubjectToUtf8Html(std::string_view subject, bool& found, CarrierCode carrier) {
     if (subject.find('\x1B') == std::string_view::npos && IsValidUtf8(subject))
         return RenderUtf8AsHtml(subject, carrier, found);
-    const char* sjis = g_hostApi.BKA_ISO_2022_JP(std::string(subject).c_str(), ISO2022JP_TO_SJIS);
-    return ConvertCp932ToUtf8(RenderSjisAsHtml(sjis ? sjis : "", SelectPictographMap(carrier), found));
+    return ConvertCp932ToUtf8(RenderSjisAsHtml(ClientSjisOf(subject), SelectPictographMap(carrier), found));
+}
+
+std::string ConvertClientTextToUtf8(std::string_view text, bool iso2022jp) {
+    return ConvertCp932ToUtf8(iso2022jp ? ClientSjisOf(text) : std::string(text));
 }
 
 bool HoldsUtf8Pictograph(std::string_view utf8, CarrierCode carrier) {

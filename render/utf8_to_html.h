@@ -20,3 +20,6 @@ void AppendUtf8AsHtml(std::string& out, std::string_view utf8, CarrierCode carri
 // UTF-8; otherwise (or when it holds an escape) it is the client's own ISO-2022-JP or
 // Shift-JIS text, walked as Shift-JIS and then converted to UTF-8.
 [[nodiscard]] std::string ConvertSubjectToUtf8Html(std::string_view subject, bool& found, CarrierCode carrier);
+
+// Text in the client's own ISO-2022-JP (read through the host's converter) or Shift-JIS, as UTF-8.
+[[nodiscard]] std::string ConvertClientTextToUtf8(std::string_view text, bool iso2022jp);

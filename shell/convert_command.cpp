@@ -27,6 +27,16 @@ CarrierCode ClassifyCurrentSender() {
     return g_pSettings ? g_pSettings->ClassifySender(from) : CARRIER_NONE;
 }
 
+// The rewritten source, or nothing when the host is to keep its own.
+std::optional<std::string> RewriteForHost(std::string_view source, const char* subject, CarrierCode carrier,
+                                          RewriteReport* report) {
+    bool changed = false;
+    std::string rewritten = RewriteMessage(source, subject, true, changed, carrier, report);
+    // The host reads the source up to its first NUL: all after it would be lost for good.
+    if (!changed || rewritten.find('\0') != std::string::npos) return std::nullopt;
+    return rewritten;
+}
+
 }  // namespace
 
 bool IsConvertible() {
@@ -43,6 +53,13 @@ uint32_t BKAPI ConvertCommandState(intptr_t, intptr_t) {
     }
 }
 
+std::optional<std::string> ConvertSource(std::string_view source, RewriteReport* report) {
+    const CarrierCode carrier = ClassifyCurrentSender();
+    char subject[HEADER_SIZE];
+    ReadHeader("Subject", subject);
+    return RewriteForHost(source, subject, carrier, report);
+}
+
 void BKAPI ConvertCurrentMail(intptr_t, intptr_t) {
     try {
         const CarrierCode carrier = ClassifyCurrentSender();
@@ -50,11 +67,10 @@ void BKAPI ConvertCurrentMail(intptr_t, intptr_t) {
         ReadHeader("Subject", subject);
         const char* source = g_hostApi.BKA_GetSource(nullptr);
         if (!source) return;
+        // The host's buffer is the host's: the rewrite reads a copy of it.
         const std::string copy(source);
-        bool changed = false;
-        const std::string rewritten = RewriteMessage(copy, subject, true, changed, carrier);
-        // The host reads the source up to its first NUL: all after it would be lost for good.
-        if (changed && rewritten.find('\0') == std::string::npos) g_hostApi.BKA_SetSource(nullptr, rewritten.c_str());
+        if (const std::optional<std::string> rewritten = RewriteForHost(copy, subject, carrier, nullptr))
+            g_hostApi.BKA_SetSource(nullptr, rewritten->c_str());
     } catch (...) {
         // Out of memory on a huge message: the host's message stays as it was.
     }

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "mime/mime_tree.h"
+
 #include "mime/entity_kind.h"
 #include "mime/message_rewriter.h"
 #include "tests/unit/rewrite_fixture.h"
@@ -24,7 +26,7 @@ void CollectReferences(std::string_view entity, std::set<std::string>& reference
     const EntityKind kind = ClassifyEntity(SplitHeaderLines(split.header));
     if (kind.related) return;
     if (kind.media == MediaKind::Multipart) {
-        for (const std::string_view part : SplitMultipartBody(split.body, kind.boundary).parts) CollectReferences(part, referenced);
+        for (const std::string_view part : PartTextsOf(entity)) CollectReferences(part, referenced);
         return;
     }
     const std::string text(entity);
@@ -38,7 +40,7 @@ void CheckRelatedEntities(std::string_view entity, std::set<std::string>& ids, s
     const HeaderAndBody split = SplitHeaderAndBody(entity);
     const EntityKind kind = ClassifyEntity(SplitHeaderLines(split.header));
     if (kind.media != MediaKind::Multipart) return;
-    const PartList parts = SplitMultipartBody(split.body, kind.boundary).parts;
+    const std::vector<std::string_view> parts = PartTextsOf(entity);
     if (kind.related) {
         std::set<std::string> referenced, held;
         for (const std::string_view part : parts) {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "mime/boundary.h"
 #include "mime/transfer_encoding.h"
 #include "tests/unit/rewrite_fixture.h"
 
@@ -159,10 +160,11 @@ TEST_F(Rewrite, NestedMultipartRebuiltAtEachChangedLevel) {
 }
 
 TEST_F(Rewrite, ATextThatWouldBringAnEnclosingDelimiterStays) {
-    // Decoded, each text holds a delimiter of a multipart around it ("--b", then "--a" two levels
-    // up): written out, it would cut that body anew. The part stays; the text beside it converts.
+    // Decoded, each text holds a delimiter line of a multipart around it ("--b", then "--a" two
+    // levels up): written out, it would cut that body anew. The part stays; the text beside it
+    // converts.
     const std::string holdsOwn = "Content-Type: text/plain\r\nContent-Transfer-Encoding: base64\r\n\r\nLS1iDQr4nw==\r\n";
-    const std::string holdsOuter = "Content-Type: text/plain\r\nContent-Transfer-Encoding: base64\r\n\r\neCAtLWEgefif\r\n";
+    const std::string holdsOuter = "Content-Type: text/plain\r\nContent-Transfer-Encoding: base64\r\n\r\neA0KLS1hIHn4nw==\r\n";
     const std::string plain = "Content-Type: text/plain\r\n\r\n\xF8\x9F\r\n";
     const std::string inner = "Content-Type: multipart/mixed; boundary=b\r\n\r\n--b\r\n" + holdsOwn + "--b\r\n" + plain + "--b--\r\n";
     const std::string outer = "Content-Type: multipart/mixed; boundary=c\r\n\r\n--c\r\n" + holdsOuter + "--c--\r\n";

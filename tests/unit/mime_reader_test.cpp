@@ -2,7 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "mime/message_rewriter.h"
+#include "mime/header_lines.h"
+#include "mime/mime_tree.h"
 
 namespace {
 
@@ -105,35 +106,69 @@ TEST(GetTypeParameter, FindsTheNamedParameter) {
     EXPECT_EQ(GetTypeParameter("text/plain", "charset"), "");
 }
 
-TEST(SplitMultipartBody, PreamblePartsClosingEpilogue) {
-    const std::string body =
-        "preamble\r\n--b\r\nA: 1\r\n\r\none\r\n--b\r\nA: 2\r\n\r\ntwo\r\n--b--\r\nepilogue\r\n";
-    const MultipartBody split = SplitMultipartBody(body, "b");
-    EXPECT_EQ(split.preamble, "preamble\r\n");
-    EXPECT_EQ(split.parts, (PartList{"A: 1\r\n\r\none\r\n", "A: 2\r\n\r\ntwo\r\n"}));
-    EXPECT_TRUE(split.closed);
-    EXPECT_EQ(split.epilogue, "\r\nepilogue\r\n");
-    EXPECT_EQ(JoinMultipartBody(split, split.parts, "b"), body);
+// The entity at index written back from its tree, as the rewrite writes an entity that keeps
+// its parts (one without its closing delimiter it writes as it came).
+std::string WrittenBack(const MimeTree& tree, size_t index) {
+    const MimeEntity& entity = tree[index];
+    if (entity.kind.media != MediaKind::Multipart || !entity.closed) return std::string(entity.text);
+    std::string out = std::string(entity.split.header) + "\r\n" + std::string(entity.preamble);
+    for (size_t part = FirstPart(index); part < entity.end; part = tree[part].end)
+        out += "--" + entity.kind.boundary + std::string(tree[part].delimiterEnd) + WrittenBack(tree, part);
+    return out + "--" + entity.kind.boundary + "--" + std::string(entity.epilogue);
 }
 
-TEST(SplitMultipartBody, WithoutClosingDelimiterTheLastPartRunsToTheEnd) {
-    const MultipartBody split = SplitMultipartBody("--b\r\none\r\n--b\r\ntwo", "b");
-    EXPECT_EQ(split.parts, (PartList{"one\r\n", "two"}));
-    EXPECT_FALSE(split.closed);
-    EXPECT_EQ(JoinMultipartBody(split, split.parts, "b"), "--b\r\none\r\n--b\r\ntwo--b--\r\n");
-    const MultipartBody none = SplitMultipartBody("no delimiter at all", "b");
-    EXPECT_TRUE(none.parts.empty());
-    EXPECT_EQ(none.preamble, "no delimiter at all");
+const std::string MIXED = "Content-Type: multipart/mixed; boundary=\"b\"\r\n\r\n";
+
+TEST(ReadMimeTree, PreamblePartsClosingEpilogue) {
+    const std::string message = MIXED + "preamble\r\n--b\r\nA: 1\r\n\r\none\r\n--b\r\nA: 2\r\n\r\ntwo\r\n--b--\r\nepilogue\r\n";
+    const MimeTree tree = ReadMimeTree(message);
+    ASSERT_EQ(tree.size(), 3u);
+    EXPECT_EQ(tree[0].preamble, "preamble\r\n");
+    EXPECT_EQ(PartTextsOf(message), (std::vector<std::string_view>{"A: 1\r\n\r\none\r\n", "A: 2\r\n\r\ntwo\r\n"}));
+    EXPECT_TRUE(tree[0].closed);
+    EXPECT_EQ(tree[0].epilogue, "\r\nepilogue\r\n");
+    EXPECT_EQ(WrittenBack(tree, 0), message);
+    // Without a closing delimiter the last part runs to the end.
+    const MimeTree open = ReadMimeTree(MIXED + "--b\r\none\r\n--b\r\ntwo");
+    EXPECT_FALSE(open[0].closed);
+    EXPECT_EQ(open.back().text, "two");
 }
 
-TEST(SplitMultipartBody, WritesEveryByteBack) {
-    for (const char* body : {"--b  \t\r\nA: 1\r\n\r\nx\r\n--b--", "--bA: 1\r\n\r\nx\r\n--b--  \r\n", "\r\n--b\r\n\r\n--b--",
-                             "--b\r\n--b\r\n--b--", "x--b--y--b--z", "--bb\r\none\r\n--b--"}) {
-        const MultipartBody split = SplitMultipartBody(body, "b");
-        EXPECT_EQ(JoinMultipartBody(split, split.parts, "b"), body) << body;
+TEST(ReadMimeTree, DelimitersBeginLinesAndBelongToTheInnermostEntity) {
+    const std::string inner = "Content-Type: multipart/alternative; boundary=\"bb\"\r\n\r\n";
+    const struct {
+        std::string body;
+        std::vector<std::string> parts;  // of the outer entity
+    } cases[] = {
+        {"--b\r\none --b\r\n--b\r\ntwo x--b--\r\n", {"one --b\r\n", "two x--b--\r\n"}},      // not at a line's start
+        {"--b\r\none\r\n--bb\r\ntwo\r\n--b--", {"one\r\n", "b\r\ntwo\r\n"}},                  // a longer one begins with it
+        {"--b\r\n" + inner + "--bb\r\nx\r\n--bb--\r\n--b--", {inner + "--bb\r\nx\r\n--bb--\r\n"}},  // the inner one's own
+        {"--b\r\n" + inner + "--bb\r\nx\r\n--b\r\ny\r\n--b--", {inner + "--bb\r\nx\r\n", "y\r\n"}},  // an outer one ends it
+    };
+    for (const auto& c : cases) {
+        const std::string message = MIXED + c.body;
+        const std::vector<std::string_view> parts = PartTextsOf(message);
+        EXPECT_EQ(std::vector<std::string>(parts.begin(), parts.end()), c.parts) << c.body;
+        EXPECT_EQ(WrittenBack(ReadMimeTree(message), 0), message) << c.body;
     }
-    // A boundary that begins a longer one matches it too, as a plain substring.
-    EXPECT_EQ(SplitMultipartBody("--b\r\none\r\n--bb\r\ntwo\r\n--b--", "b").parts.size(), 2u);
+}
+
+TEST(ReadMimeTree, WritesEveryByteBack) {
+    for (const char* body : {"--b  \t\r\nA: 1\r\n\r\nx\r\n--b--", "--bA: 1\r\n\r\nx\r\n--b--  \r\n", "\r\n--b\r\n\r\n--b--",
+                             "--b\r\n--b\r\n--b--", "--bb\r\none\r\n--b--", "--b\r\nA: 1\r\n--b--\r\n\r\nx"}) {
+        const std::string message = MIXED + body;
+        EXPECT_EQ(WrittenBack(ReadMimeTree(message), 0), message) << body;
+    }
+}
+
+TEST(ReadMimeTree, EntitiesDeeperThanTheBoundAreBytes) {
+    std::string message;
+    for (int depth = 0; depth <= MAX_MIME_DEPTH; ++depth)
+        message += "Content-Type: multipart/mixed; boundary=\"b" + std::to_string(depth) + "x\"\r\n\r\n--b" + std::to_string(depth) + "x\r\n";
+    const MimeTree tree = ReadMimeTree(message + "Content-Type: text/plain\r\n\r\nx");
+    ASSERT_EQ(tree.size(), static_cast<size_t>(MAX_MIME_DEPTH) + 1);
+    EXPECT_EQ(tree.back().kind.media, MediaKind::Other);
+    EXPECT_EQ(tree.back().text, "Content-Type: multipart/mixed; boundary=\"b64x\"\r\n\r\n--b64x\r\nContent-Type: text/plain\r\n\r\nx");
 }
 
 }  // namespace

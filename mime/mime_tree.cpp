@@ -1,0 +1,136 @@
+#include "mime/mime_tree.h"
+
+#include <string>
+
+#include "base/bytes.h"
+
+namespace {
+
+constexpr size_t NONE = std::string_view::npos;
+
+class TreeReader {
+public:
+    TreeReader(std::string_view message, MimeTree& tree) : m_message(message), m_tree(tree) {}
+
+    // The entity that begins at start, read into the tree; where it ends: at the delimiter line
+    // of an open boundary that follows it, or at the message's end.
+    size_t ReadEntity(size_t start, int depth, std::string_view delimiterEnd);
+
+private:
+    // The open boundary, innermost first, that a delimiter line beginning at pos has; NONE when
+    // no line begins there or it is no delimiter.
+    size_t DelimiterAt(size_t pos) const;
+    // The start of the first delimiter line at or after from, or the message's size.
+    size_t NextDelimiter(size_t from) const;
+    // The header block from start: where its blank line begins (NONE without one) and where the
+    // entity ends when a delimiter line comes first (else NONE).
+    void ReadHeader(size_t start, size_t& blank, size_t& end) const;
+    // The body of the multipart entity at index, from start; where the entity ends.
+    size_t ReadMultipartBody(size_t index, size_t start);
+
+    std::string_view m_message;
+    MimeTree& m_tree;
+    std::vector<std::string_view> m_open;  // the boundaries of the multipart entities open, outermost first
+};
+
+size_t TreeReader::DelimiterAt(size_t pos) const {
+    if (m_open.empty() || (pos > 0 && m_message[pos - 1] != '\n') || m_message.compare(pos, 2, "--") != 0) return NONE;
+    const std::string_view line = m_message.substr(pos + 2);
+    for (size_t i = m_open.size(); i-- > 0;)
+        if (line.compare(0, m_open[i].size(), m_open[i]) == 0) return i;
+    return NONE;
+}
+
+size_t TreeReader::NextDelimiter(size_t from) const {
+    if (m_open.empty()) return m_message.size();
+    if (DelimiterAt(from) != NONE) return from;
+    for (size_t at = FindBytes(m_message, "\n--", from); at != NONE; at = FindBytes(m_message, "\n--", at + 1))
+        if (DelimiterAt(at + 1) != NONE) return at + 1;
+    return m_message.size();
+}
+
+// Line by line, so that a part without a blank line is not searched past its end: the blank
+// line is the first CR LF CR LF of the entity, as SplitHeaderAndBody finds it.
+void TreeReader::ReadHeader(size_t start, size_t& blank, size_t& end) const {
+    blank = end = NONE;
+    for (size_t line = start; line < m_message.size();) {
+        if (DelimiterAt(line) != NONE) {
+            end = line;
+            return;
+        }
+        if (line >= start + 2 && m_message.compare(line - 2, 4, "\r\n\r\n") == 0) {
+            blank = line - 2;
+            return;
+        }
+        const size_t lf = m_message.find('\n', line);
+        if (lf == NONE) return;
+        line = lf + 1;
+    }
+}
+
+size_t TreeReader::ReadEntity(size_t start, int depth, std::string_view delimiterEnd) {
+    const size_t index = m_tree.size();
+    m_tree.emplace_back();
+    m_tree[index].depth = depth;
+    size_t blank, end;
+    ReadHeader(start, blank, end);
+    const size_t bodyStart = blank == NONE ? NONE : blank + 4;
+    if (depth < MAX_MIME_DEPTH) {
+        const size_t headerEnd = blank != NONE ? blank + 2 : end != NONE ? end : m_message.size();
+        m_tree[index].kind = ClassifyEntity(SplitHeaderLines(m_message.substr(start, headerEnd - start)));
+    }
+    if (bodyStart == NONE)
+        end = end == NONE ? m_message.size() : end;
+    else if (m_tree[index].kind.media == MediaKind::Multipart)
+        end = ReadMultipartBody(index, bodyStart);
+    else
+        end = NextDelimiter(bodyStart);
+    MimeEntity& entity = m_tree[index];
+    entity.text = m_message.substr(start, end - start);
+    entity.split = bodyStart == NONE ? HeaderAndBody{entity.text, {}}
+                                     : HeaderAndBody{m_message.substr(start, blank + 2 - start), m_message.substr(bodyStart, end - bodyStart)};
+    entity.delimiterEnd = delimiterEnd;
+    entity.end = m_tree.size();
+    return end;
+}
+
+size_t TreeReader::ReadMultipartBody(size_t index, size_t start) {
+    const std::string boundary = m_tree[index].kind.boundary;  // the tree's entries move as it grows
+    m_open.push_back(boundary);
+    const size_t own = m_open.size() - 1;
+    const int depth = m_tree[index].depth;
+    size_t at = NextDelimiter(start);
+    m_tree[index].preamble = m_message.substr(start, at - start);
+    while (at < m_message.size() && DelimiterAt(at) == own) {
+        const size_t after = at + 2 + boundary.size();
+        if (m_message.compare(after, 2, "--") == 0) {
+            m_open.pop_back();
+            const size_t end = NextDelimiter(after + 2);
+            m_tree[index].closed = true;
+            m_tree[index].epilogue = m_message.substr(after + 2, end - after - 2);
+            return end;
+        }
+        // The delimiter line's own end: blanks (transport padding) and its CR LF.
+        size_t textStart = after;
+        while (textStart < m_message.size() && IsBlank(m_message[textStart])) ++textStart;
+        textStart = m_message.compare(textStart, 2, "\r\n") == 0 ? textStart + 2 : after;
+        at = ReadEntity(textStart, depth + 1, m_message.substr(after, textStart - after));
+    }
+    m_open.pop_back();
+    return at;
+}
+
+}  // namespace
+
+MimeTree ReadMimeTree(std::string_view message) {
+    MimeTree tree;
+    TreeReader(message, tree).ReadEntity(0, 0, {});
+    return tree;
+}
+
+std::vector<std::string_view> PartTextsOf(std::string_view entity) {
+    const MimeTree tree = ReadMimeTree(entity);
+    std::vector<std::string_view> parts;
+    for (size_t part = FirstPart(0); part < tree[0].end; part = tree[part].end) parts.push_back(tree[part].text);
+    return parts;
+}
