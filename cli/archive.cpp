@@ -84,7 +84,7 @@ void KeepLateMail(const fs::path& path, const std::string& late, const std::stri
                       " bytes, kept in the old file): " + (lock ? SystemReason() : error)};
 }
 
-// Every message of an mbox down the road, written to target (the mbox itself when in place;
+// Every message of an mbox converted, written to target (the mbox itself when in place;
 // '-': standard output) a message at a time: the "From " lines and the quoting of lines that
 // were not converted stay exactly, a converted message is quoted again and its Content-Length
 // set. The mbox is read from path, or from input (standard input) when given. In place, the
@@ -137,7 +137,7 @@ void ConvertMbox(const fs::path& path, std::istream* input, const std::string& s
         Outcome outcome = ConvertMessage(UnquoteMboxLines(message), options.force);
         Count(tally, outcome);
         Advance(progress, tally, fromLine.size() + message.size());
-        if (options.verbose) Say(shown + ": " + std::string(fromLine.substr(0, fromLine.find_first_of("\r\n"))) + ": " + outcome.said);
+        if (options.verbose) Say(shown + ": " + std::string(fromLine.substr(0, fromLine.find_first_of("\r\n"))) + ": " + outcome.summary);
         if (outcome.leftAlone.empty()) {
             std::string converted = QuoteMboxLines(outcome.message);
             // The blank line before the next "From " line stays.
@@ -196,7 +196,7 @@ private:
     char m_block[64 * 1024];
 };
 
-// A message read whole, down the road to target or in place of the file it came from (a
+// A message read whole, converted to target or in place of the file it came from (a
 // Maildir's message the Maildir way, in place or into a Maildir under --out-dir).
 void ConvertOneMessage(std::string input, const std::string& shown, const fs::path& file, const fs::path& target,
                        bool named, const Options& options, Tally& tally, Progress& progress) {
@@ -232,7 +232,7 @@ void ConvertOneMessage(std::string input, const std::string& shown, const fs::pa
             WriteOutput(file.string(), outcome.message, &*like);
         }
     }
-    if (named || options.verbose) Say(shown + ": " + outcome.said);
+    if (named || options.verbose) Say(shown + ": " + outcome.summary);
 }
 
 }  // namespace

@@ -9,7 +9,7 @@
 #include <map>
 #include <string>
 
-#include "cli/road.h"
+#include "cli/conversion.h"
 
 // What a run did with the messages of its archives and folders, for its summary.
 struct Tally {
@@ -46,7 +46,7 @@ void SayFailure(const std::string& message, const Progress& progress);
 // still being delivered, is never touched. error says when the folder could not be read whole.
 void ForEachFileIn(const fs::path& folder, const std::function<void(const fs::directory_entry& file, bool link)>& each,
                    std::error_code& error);
-// A file named on the command line (named) or found in a folder, down the road to target.
+// A file named on the command line (named) or found in a folder, converted to target.
 void ConvertFile(const fs::path& path, const fs::path& target, bool named, const Options& options, Tally& tally,
                  Progress& progress);
 // Every file of folder and of the folders in it; a file that fails, whatever the failure, is

@@ -2,7 +2,7 @@
 // the images they show, in one folder to open anywhere.
 #pragma once
 
-#include "cli/road.h"
+#include "cli/conversion.h"
 
 // Writes options.outDir from every FILE, MBOX and FOLDER of options.files; 1 when one failed.
 [[nodiscard]] int ExportArchives(const Options& options);

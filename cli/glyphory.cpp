@@ -1,4 +1,4 @@
-// glyphory: the plug-in's road for message files. It plays the mail client through the
+// glyphory: the plug-in's conversion for message files. It plays the mail client through the
 // built-in host (one current message, its headers, its source, the ISO-2022-JP codec) and
 // runs the very code the plug-in runs: qualification, conversion, the settings file rules,
 // the image folder scan and the rewrite.
@@ -31,7 +31,7 @@
 #include "cli/archive.h"
 #include "cli/export.h"
 #include "cli/mbox.h"
-#include "cli/road.h"
+#include "cli/conversion.h"
 #include "host/mail_host.h"
 #include "mime/entity_kind.h"
 #include "mime/message_rewriter.h"
@@ -232,9 +232,9 @@ int Run(const Options& options) {
             if (options.command == "preview") {
                 const Outcome outcome = ConvertCrLfMessage(WithCrLfLines(ReadInput(file)), true);
                 const std::string page = PreviewPage(outcome, ImagesFolder(options));
-                if (page.empty()) throw Failure{file + ": no HTML part to show (" + outcome.said + ")"};
+                if (page.empty()) throw Failure{file + ": no HTML part to show (" + outcome.summary + ")"};
                 WriteOutput(*options.out, page);
-                Say(file + ": preview written to " + *options.out + " (" + outcome.said + ")");
+                Say(file + ": preview written to " + *options.out + " (" + outcome.summary + ")");
             } else if (file != "-" && fs::is_directory(file, error)) {
                 if (options.out) throw Failure{"-o takes a message or an mbox; use --out-dir for the folder " + file};
                 ConvertFolder(file, options, tally, progress, status);

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <random>
 
-#include "cli/road.h"
+#include "cli/conversion.h"
 #include "platform/mail_files.h"
 
 namespace {

@@ -77,7 +77,7 @@ glyphory_host_exe(glyphory_wine_tests wine_tests)
 target_link_libraries(glyphory_wine_tests PRIVATE glyphory_core gtest version)
 add_dependencies(glyphory_wine_tests Glyphory)
 
-# The road of a message through a copy of the module loaded from drive C:, and the dialog.
+# The way of a message through a copy of the module loaded from drive C:, and the dialog.
 add_executable(glyphory_wine_command_tests
     tests/wine/command_test.cpp
     tests/wine/dialog_test.cpp

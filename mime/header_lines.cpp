@@ -1,6 +1,7 @@
 #include "mime/header_lines.h"
 
 #include "base/bytes.h"
+#include "platform/buffer_growth.h"
 
 void SetHeader(HeaderLines& lines, std::string_view name, std::string_view line) {
     bool removed = false;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/bytes.h"
+#include "platform/buffer_growth.h"
 #include "mime/boundary.h"
 #include "mime/header_lines.h"
 #include "mime/html_part.h"
@@ -165,7 +166,9 @@ void ReserveForPart(Rewrite& rewrite, size_t parent, size_t part, size_t delimit
     const size_t room = out.capacity() - out.size();
     if (room >= delimiterSize + tree[part].delimiterEnd.size() + static_cast<size_t>(static_cast<double>(tree[part].text.size()) * rate))
         return;
-    double expected = static_cast<double>(tree[parent].epilogue.size() + 2 * delimiterSize + 2);
+    // A delimiter's worth to spare, and the closing delimiters and epilogues of this entity and
+    // of those around it.
+    double expected = static_cast<double>(delimiterSize + rewrite.closingBytes);
     for (size_t ahead = part; ahead < tree[parent].end; ahead = tree[ahead].end)
         expected += static_cast<double>(delimiterSize + tree[ahead].delimiterEnd.size()) +
                     static_cast<double>(tree[ahead].text.size()) * (rate > 1.0 && GrowsLikeText(tree[ahead].kind) ? rate : 1.0);

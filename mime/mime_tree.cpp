@@ -1,5 +1,6 @@
 #include "mime/mime_tree.h"
 
+#include <cstdint>
 #include <string>
 
 #include "base/bytes.h"
@@ -27,14 +28,21 @@ private:
     void ReadHeader(size_t start, size_t& blank, size_t& end) const;
     // The body of the multipart entity at index, from start; where the entity ends.
     size_t ReadMultipartBody(size_t index, size_t start);
+    // The innermost open boundary is done with.
+    void Close();
 
     std::string_view m_message;
     MimeTree& m_tree;
     std::vector<std::string_view> m_open;  // the boundaries of the multipart entities open, outermost first
+    // How many open boundaries begin with each byte: most lines that begin with "--" (rules,
+    // signatures, an attachment of hyphens) are told from every delimiter by their third byte.
+    uint32_t m_openStarts[256] = {};
 };
 
 size_t TreeReader::DelimiterAt(size_t pos) const {
-    if (m_open.empty() || (pos > 0 && m_message[pos - 1] != '\n') || m_message.compare(pos, 2, "--") != 0) return NONE;
+    if (m_open.empty() || (pos > 0 && m_message[pos - 1] != '\n') || m_message.compare(pos, 2, "--") != 0 ||
+        pos + 2 >= m_message.size() || m_openStarts[static_cast<unsigned char>(m_message[pos + 2])] == 0)
+        return NONE;
     const std::string_view line = m_message.substr(pos + 2);
     for (size_t i = m_open.size(); i-- > 0;)
         if (line.compare(0, m_open[i].size(), m_open[i]) == 0) return i;
@@ -97,6 +105,7 @@ size_t TreeReader::ReadEntity(size_t start, int depth, std::string_view delimite
 size_t TreeReader::ReadMultipartBody(size_t index, size_t start) {
     const std::string boundary = m_tree[index].kind.boundary;  // the tree's entries move as it grows
     m_open.push_back(boundary);
+    ++m_openStarts[static_cast<unsigned char>(boundary[0])];
     const size_t own = m_open.size() - 1;
     const int depth = m_tree[index].depth;
     size_t at = NextDelimiter(start);
@@ -104,7 +113,7 @@ size_t TreeReader::ReadMultipartBody(size_t index, size_t start) {
     while (at < m_message.size() && DelimiterAt(at) == own) {
         const size_t after = at + 2 + boundary.size();
         if (m_message.compare(after, 2, "--") == 0) {
-            m_open.pop_back();
+            Close();
             const size_t end = NextDelimiter(after + 2);
             m_tree[index].closed = true;
             m_tree[index].epilogue = m_message.substr(after + 2, end - after - 2);
@@ -116,8 +125,13 @@ size_t TreeReader::ReadMultipartBody(size_t index, size_t start) {
         textStart = m_message.compare(textStart, 2, "\r\n") == 0 ? textStart + 2 : after;
         at = ReadEntity(textStart, depth + 1, m_message.substr(after, textStart - after));
     }
-    m_open.pop_back();
+    Close();
     return at;
+}
+
+void TreeReader::Close() {
+    --m_openStarts[static_cast<unsigned char>(m_open.back()[0])];
+    m_open.pop_back();
 }
 
 }  // namespace

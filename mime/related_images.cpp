@@ -3,13 +3,13 @@
 #include <algorithm>
 
 #include "base/bytes.h"
+#include "platform/buffer_growth.h"
 #include "mime/transfer_encoding.h"
 #include "render/pictograph_map.h"
 
 namespace {
 
 constexpr std::string_view CRLF = "\r\n";
-constexpr std::string_view REFERENCE = "<img src=\"cid:";
 
 // The image of a Content-ID of ours ("docomo.F89F.gif@..." or "docomo.F89F.gif.2@..."), or
 // null; name: the image's file name.
@@ -32,8 +32,10 @@ const std::string* ImageOf(std::string_view id, std::string_view& name) {
 void TakeImageReferences(std::string& text, size_t from, RelatedImages& images, int& last) {
     std::string renamed;  // text from from on, once a reference is renamed
     size_t copied = from;
-    for (size_t at = text.find(REFERENCE, from); at != std::string::npos; at = text.find(REFERENCE, at + 1)) {
-        const size_t start = at + REFERENCE.size(), end = text.find('"', start);
+    // A reference of ours: a tag whose URL begins with "cid:".
+    for (size_t at = text.find(IMAGE_TAG_OPENING, from); at != std::string::npos; at = text.find(IMAGE_TAG_OPENING, at + 1)) {
+        if (text.compare(at + IMAGE_TAG_OPENING.size(), 4, "cid:") != 0) continue;
+        const size_t start = at + IMAGE_TAG_OPENING.size() + 4, end = text.find('"', start);
         if (end == std::string::npos) break;
         std::string id = text.substr(start, end - start);
         std::string_view name;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/bytes.h"
+#include "platform/buffer_growth.h"
 #include "mime/boundary.h"
 #include "mime/header_lines.h"
 #include "mime/related_images.h"
@@ -56,14 +57,14 @@ void RemoveEncodingDeclarations(HeaderLines& lines) {
 }
 
 // How the HTML part is written: the host's ISO-2022-JP, or UTF-8 for a UTF-8 text.
-enum class HtmlRoad { Iso2022Jp, Utf8 };
+enum class HtmlCharset { Iso2022Jp, Utf8 };
 
-// The Subject's HTML on the road of the part, once a message.
-const SubjectHtml& RenderSubject(HtmlRoad road, MessageHtml& shared) {
-    std::optional<SubjectHtml>& rendered = road == HtmlRoad::Utf8 ? shared.subjectUtf8 : shared.subjectIso2022Jp;
+// The Subject's HTML in the charset of the part, once a message.
+const SubjectHtml& RenderSubject(HtmlCharset htmlCharset, MessageHtml& shared) {
+    std::optional<SubjectHtml>& rendered = htmlCharset == HtmlCharset::Utf8 ? shared.subjectUtf8 : shared.subjectIso2022Jp;
     if (!rendered) {
         rendered.emplace();
-        rendered->html = road == HtmlRoad::Utf8 ? ConvertSubjectToUtf8Html(shared.subject, rendered->found, shared.carrier)
+        rendered->html = htmlCharset == HtmlCharset::Utf8 ? ConvertSubjectToUtf8Html(shared.subject, rendered->found, shared.carrier)
                                                 : ConvertTextToHtml(shared.subject, rendered->found, shared.carrier);
         rendered->images = CountImageTags(rendered->html);
     }
@@ -72,10 +73,10 @@ const SubjectHtml& RenderSubject(HtmlRoad road, MessageHtml& shared) {
 
 // The HTML part's text appended to out: the head, the Subject block when the Subject holds a
 // pictograph, the body and the tail; the pictographs of the body it shows.
-size_t AppendHtml(std::string& out, HtmlRoad road, const SubjectHtml& subject, std::string_view body, MessageHtml& shared) {
+size_t AppendHtml(std::string& out, HtmlCharset htmlCharset, const SubjectHtml& subject, std::string_view body, MessageHtml& shared) {
     bool found = false;
     size_t bodyStart;
-    if (road == HtmlRoad::Utf8) {
+    if (htmlCharset == HtmlCharset::Utf8) {
         // UTF-8 throughout, without the host's converter.
         out.append(HTML_HEAD_UTF8);
         if (subject.found) out.append(SUBJECT_LABEL).append(subject.html).append(LINE_BREAK).append(SUBJECT_RULE);
@@ -130,7 +131,7 @@ std::string_view TextForHtml(const EntityKind& kind, std::string_view text, std:
 // plain part is the text with the entity's own Content-Type parameters, the HTML part shows
 // htmlText and is written straight into out.
 void AppendAlternativeBody(std::string& out, const SubjectHtml& subject, std::string_view body, std::string_view htmlText,
-                           std::string_view boundary, const EntityKind& kind, HtmlRoad road, MessageHtml& shared,
+                           std::string_view boundary, const EntityKind& kind, HtmlCharset htmlCharset, MessageHtml& shared,
                            RewriteReport& converted) {
     const bool eightBit = std::any_of(body.begin(), body.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
     out.append("--").append(boundary).append(CRLF);
@@ -145,12 +146,12 @@ void AppendAlternativeBody(std::string& out, const SubjectHtml& subject, std::st
     const std::string related = embedded ? MakeRelatedBoundary() : std::string();
     if (embedded) out.append(RelatedContentType(related)).append(CRLF).append(CRLF).append("--").append(related).append(CRLF);
     const size_t part = out.size();
-    out.append("Content-Type: text/html; charset=\"").append(road == HtmlRoad::Utf8 ? "UTF-8" : "ISO-2022-JP").append("\"");
+    out.append("Content-Type: text/html; charset=\"").append(htmlCharset == HtmlCharset::Utf8 ? "UTF-8" : "ISO-2022-JP").append("\"");
     out.append(CRLF);
-    out.append("Content-Transfer-Encoding: ").append(road == HtmlRoad::Utf8 ? "8bit" : "7bit").append(CRLF);
+    out.append("Content-Transfer-Encoding: ").append(htmlCharset == HtmlCharset::Utf8 ? "8bit" : "7bit").append(CRLF);
     out.append(CRLF);
     const size_t html = out.size();
-    converted.bodyImages = AppendHtml(out, road, subject, htmlText, shared);
+    converted.bodyImages = AppendHtml(out, htmlCharset, subject, htmlText, shared);
     converted.subjectImages = subject.found ? subject.images : 0;
     if (embedded) {
         RelatedImages images;
@@ -176,13 +177,13 @@ bool AppendConvertedTextEntity(std::string& out, const EntityKind& kind, const H
     const std::optional<std::string_view> text = DecodeText(kind.encoding, body, storage);
     if (!text) return false;
     // Most text holds no pictograph: that is found out without writing anything.
-    const HtmlRoad road = kind.charset == TextCharset::Utf8 ? HtmlRoad::Utf8 : HtmlRoad::Iso2022Jp;
-    const SubjectHtml& subjectHtml = RenderSubject(road, shared);
+    const HtmlCharset htmlCharset = kind.charset == TextCharset::Utf8 ? HtmlCharset::Utf8 : HtmlCharset::Iso2022Jp;
+    const SubjectHtml& subjectHtml = RenderSubject(htmlCharset, shared);
     std::string htmlStorage;
     const std::string_view htmlText = TextForHtml(kind, *text, htmlStorage);
     // The HTML is as long as the text at least; the Shift-JIS walk tells how much longer.
     size_t expectedHtml = htmlText.size();
-    if (!subjectHtml.found && !(road == HtmlRoad::Utf8 ? HoldsUtf8Pictograph(htmlText, shared.carrier)
+    if (!subjectHtml.found && !(htmlCharset == HtmlCharset::Utf8 ? HoldsUtf8Pictograph(htmlText, shared.carrier)
                                                        : HoldsPictograph(htmlText, shared.carrier, expectedHtml)))
         return false;
     // The header the entity gets when converted, so that its body is written right after it.
@@ -200,6 +201,6 @@ bool AppendConvertedTextEntity(std::string& out, const EntityKind& kind, const H
     ReserveMore(out, headerSize + text->size() + parametersSize + expectedHtml + expectedHtml / 8 + subjectHtml.html.size() +
                          2 * boundary.size() + 1024 + bytesAfter);
     AppendHeaderLines(out, header);
-    AppendAlternativeBody(out, subjectHtml, *text, htmlText, boundary, kind, road, shared, converted);
+    AppendAlternativeBody(out, subjectHtml, *text, htmlText, boundary, kind, htmlCharset, shared, converted);
     return true;
 }

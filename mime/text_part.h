@@ -11,7 +11,7 @@
 #include "mime/rewrite_report.h"
 #include "base/carrier.h"
 
-// The Subject's HTML on one road, whether it holds a pictograph, and how many it shows.
+// The Subject's HTML in one charset, whether it holds a pictograph, and how many it shows.
 struct SubjectHtml {
     std::string html;
     bool found = false;
@@ -19,7 +19,7 @@ struct SubjectHtml {
 };
 
 // What the text parts of one message share, each made the first time a part needs it: the
-// Subject's HTML on either road, and the fixed pieces of the HTML as the host converts them.
+// Subject's HTML in either charset, and the fixed pieces of the HTML as the host converts them.
 struct MessageHtml {
     std::string_view subject;
     CarrierCode carrier;

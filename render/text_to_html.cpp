@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "base/bytes.h"
+#include "platform/buffer_growth.h"
 #include "base/sjis.h"
 #include "shell/host_api.h"
 
@@ -131,12 +132,12 @@ size_t EndOfPiece(std::string_view text, size_t pos, bool& ascii) {
 namespace {
 
 // Hands each piece of the text to each(sjis, end), in Shift-JIS as the host converts it; stops
-// when each returns false. With keep, the piece is copied at once (the host's next conversion
+// when each returns false. With copyPieces, the piece is copied at once (the host's next conversion
 // may reuse its buffer) into a string of its own, which is long enough (no Shift-JIS text is
 // longer than its ISO-2022-JP). A code that begins with LF could join the last byte of one
 // piece to the next: with such a map the text is one piece.
 template <typename Each>
-void ForEachPiece(std::string_view text, const PictographMap& map, bool keep, Each each) {
+void ForEachPiece(std::string_view text, const PictographMap& map, bool copyPieces, Each each) {
     const bool cut = !map.FirstBytes()[static_cast<unsigned char>('\n')];
     bool ascii = true;
     std::string piece;
@@ -146,8 +147,8 @@ void ForEachPiece(std::string_view text, const PictographMap& map, bool keep, Ea
         piece.assign(text.substr(pos, end - pos));
         const char* converted = g_hostApi.BKA_ISO_2022_JP(piece.c_str(), ISO2022JP_TO_SJIS);
         // What makes no other call to the host may read the host's own buffer.
-        if (keep) piece.assign(converted ? converted : "");
-        if (!each(keep ? std::string_view(piece) : std::string_view(converted ? converted : ""), end)) return;
+        if (copyPieces) piece.assign(converted ? converted : "");
+        if (!each(copyPieces ? std::string_view(piece) : std::string_view(converted ? converted : ""), end)) return;
         pos = end;
     } while (pos < text.size());
 }

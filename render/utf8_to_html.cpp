@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "base/bytes.h"
+#include "platform/buffer_growth.h"
 #include "render/text_to_html.h"
 #include "render/unicode_pictographs.h"
 #include "render/utf8.h"

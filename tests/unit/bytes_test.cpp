@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/buffer_growth.h"
+
 namespace {
 
 TEST(Bytes, CaseBlanksAndHexDigits) {

@@ -1,4 +1,4 @@
-// Only the pictographs change: the shared table of messages through the command's road, as
+// Only the pictographs change: the shared table of messages through the command's conversion, as
 // the mail client hands a message to the plug-in.
 #include <gtest/gtest.h>
 

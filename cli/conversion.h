@@ -1,4 +1,4 @@
-// One message down the plug-in's road, as the mail client would hand it over, and the file
+// One message through the plug-in's conversion, as the mail client would hand it over, and the file
 // handling every command of glyphory shares.
 #pragma once
 
@@ -39,7 +39,7 @@ struct Failure {
 
 struct Outcome {
     std::string message;  // what goes back to the file
-    std::string said;     // the line on standard error
+    std::string summary;  // what was done, the line on standard error
     bool converted = false;
     CarrierCode carrier = 0;
     size_t replaced = 0;
@@ -51,7 +51,7 @@ struct Outcome {
 };
 
 [[nodiscard]] const char* CarrierName(CarrierCode carrier);
-// One message down the plug-in's road, as the mail client would hand it over (CR LF lines),
+// One message through the plug-in's conversion, as the mail client would hand it over (CR LF lines),
 // and its result.
 [[nodiscard]] Outcome ConvertCrLfMessage(std::string message, bool force);
 // The same for a message of any line ends: one of LF-only lines comes back the same way.

@@ -1,4 +1,4 @@
-#include "cli/road.h"
+#include "cli/conversion.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -42,12 +42,15 @@ std::string SystemReason() { return std::error_code(errno, std::generic_category
 
 std::string ReadInput(const std::string& path) {
     if (path == "-") return std::string(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
     if (!in) throw Failure{"cannot read " + path + ": " + SystemReason()};
-    // Read in large blocks: a character at a time costs more than the conversion of small mail.
+    // Read at once into a string of the file's size (one more byte tells that it grew);
+    // what is no regular file has none, and is read in growing blocks.
+    const std::streamoff known = in.tellg();
+    in.seekg(0);
     std::string text;
     for (size_t size = 0;;) {
-        text.resize(size + std::max<size_t>(64 * 1024, size));
+        text.resize(size + (known > 0 && size == 0 ? static_cast<size_t>(known) + 1 : std::max<size_t>(64 * 1024, size)));
         in.read(text.data() + size, static_cast<std::streamsize>(text.size() - size));
         size += static_cast<size_t>(in.gcount());
         if (!in) {
@@ -137,7 +140,7 @@ namespace {
 Outcome Unchanged(std::string message, const char* reason) {
     Outcome outcome;
     outcome.message = std::move(message);
-    outcome.said = std::string("unchanged: ") + reason;
+    outcome.summary = std::string("unchanged: ") + reason;
     outcome.leftAlone = reason;
     return outcome;
 }
@@ -179,11 +182,11 @@ Outcome ConvertCrLfMessage(std::string message, bool force) {
     outcome.imageBytes = report.imageBytes;
     outcome.ownHtml = report.ownHtml;
     outcome.senderHtml = report.senderHtml;
-    outcome.said = outcome.converted ? "converted (" + std::string(CarrierName(carrier)) + ", " + std::to_string(outcome.replaced) +
+    outcome.summary = outcome.converted ? "converted (" + std::string(CarrierName(carrier)) + ", " + std::to_string(outcome.replaced) +
                                            " pictograph" + (outcome.replaced == 1 ? "" : "s") + " replaced)"
                                      : "marked as converted: no known pictograph";
     if (outcome.imagesCarried)
-        outcome.said += "; " + std::to_string(outcome.imagesCarried) + " image" + (outcome.imagesCarried == 1 ? "" : "s") +
+        outcome.summary += "; " + std::to_string(outcome.imagesCarried) + " image" + (outcome.imagesCarried == 1 ? "" : "s") +
                         " carried in it, " + std::to_string(outcome.imageBytes) + " bytes";
     outcome.message = std::move(*result);
     return outcome;
