@@ -109,10 +109,12 @@ void ConvertMbox(const fs::path& path, std::istream* input, const std::string& s
     }
     const bool toOutput = target == "-";
     TemporaryFile temporary;
+    bool replacing = false;
     if (!toOutput) {
         std::string none;
         const std::optional<FileState> old = options.inPlace ? lock->Locked() : ReadFileState(target, none);
         if (!temporary.Create(TemporaryBeside(target), old ? &*old : nullptr, error)) throw Failure{"cannot write " + error};
+        replacing = old.has_value();
     }
     // Written a megabyte at a time: each write is a system call.
     std::string pending;
@@ -167,7 +169,7 @@ void ConvertMbox(const fs::path& path, std::istream* input, const std::string& s
             throw Failure{shown + " changed while it was converted (written to without its locks): left as it was"};
         if (named && !KeepCopy(path, path.string() + "~", error)) throw Failure{"cannot keep the old mbox: " + error};
     }
-    if (!temporary.MoveTo(target, error)) throw Failure{"cannot write " + error};
+    if (!temporary.MoveTo(target, replacing, error)) throw Failure{"cannot write " + error};
     if (!options.inPlace) return;
     const std::string late = lock->ReleaseAndTakeLateMail();
     lock.reset();
@@ -197,11 +199,10 @@ private:
 };
 
 // A message read whole, converted to target or in place of the file it came from (a
-// Maildir's message the Maildir way, in place or into a Maildir under --out-dir).
-void ConvertOneMessage(std::string input, const std::string& shown, const fs::path& file, const fs::path& target,
+// Maildir's message, maildir, the Maildir way, in place or into a Maildir under --out-dir).
+void ConvertOneMessage(std::string input, const std::string& shown, const fs::path& file, bool maildir, const fs::path& target,
                        bool named, const Options& options, Tally& tally, Progress& progress) {
     std::string error;
-    const bool maildir = file != "-" && IsMaildirMessage(file);
     const bool intoMaildir = maildir && options.outDir && !named;
     // A copy is as private as the message it came from.
     std::optional<FileState> like = file == "-" ? std::nullopt : ReadFileState(file, error);
@@ -255,7 +256,7 @@ void ConvertFile(const fs::path& path, const fs::path& target, bool named, const
         }
         std::string input{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
         if (std::cin.bad()) throw Failure{"cannot read standard input: " + SystemReason()};
-        ConvertOneMessage(std::move(input), shown, path, target, named, options, tally, progress);
+        ConvertOneMessage(std::move(input), shown, path, false, target, named, options, tally, progress);
         return;
     }
     std::error_code error;
@@ -274,7 +275,7 @@ void ConvertFile(const fs::path& path, const fs::path& target, bool named, const
         return ConvertMbox(file, nullptr, path.string(), out, named, options, tally, progress);
     std::string input = ReadInput(file.string());
     if (!maildir && IsMboxStart(input)) return ConvertMbox(file, nullptr, path.string(), out, named, options, tally, progress);
-    ConvertOneMessage(std::move(input), path.string(), file, out, named, options, tally, progress);
+    ConvertOneMessage(std::move(input), path.string(), file, maildir, out, named, options, tally, progress);
 }
 
 namespace {

@@ -116,7 +116,7 @@ void WriteOutput(const std::string& path, std::string_view bytes, const FileStat
     }
     TemporaryFile temporary;
     if (!temporary.Create(TemporaryBeside(path), old ? &*old : like, error) || !temporary.Write(bytes, error) ||
-        !temporary.MoveTo(path, error))
+        !temporary.MoveTo(path, old.has_value(), error))
         throw Failure{"cannot write " + error};
 }
 

@@ -54,13 +54,14 @@ fs::path Normal(const fs::path& path) { return fs::absolute(path).lexically_norm
 
 fs::path TmpOf(const fs::path& message) { return Normal(message).parent_path().parent_path() / "tmp"; }
 
-// Written in the Maildir's tmp/, then moved to target; a message in place keeps the time it
-// came (its modification time, which an IMAP server shows as the date it was received).
+// Written in the Maildir's tmp/, then moved to target; a message in place (keepTime) keeps the
+// time it came (its modification time, which an IMAP server shows as the date it was
+// received), and is on the disk before its old name goes.
 void WriteThroughTmp(const fs::path& target, std::string_view message, const FileState* like, bool keepTime) {
     TemporaryFile temporary;
     std::string error;
     if (!temporary.Create(TmpOf(target) / UniqueName(), like, error) || !temporary.Write(message, error) ||
-        (keepTime && !temporary.KeepModified(*like, error)) || !temporary.MoveTo(target, error))
+        (keepTime && !temporary.KeepModified(*like, error)) || !temporary.MoveTo(target, keepTime, error))
         throw Failure{"cannot write " + error};
 }
 

@@ -46,8 +46,10 @@ public:
     [[nodiscard]] bool Write(std::string_view bytes, std::string& error);
     // The time the file was last modified, as like's (a Maildir message's tells when it came).
     [[nodiscard]] bool KeepModified(const FileState& like, std::string& error);
-    // Written to the disk and closed, then renamed to target, which it replaces in one step.
-    [[nodiscard]] bool MoveTo(const fs::path& target, std::string& error);
+    // Closed and renamed to target, which it replaces in one step. One that stands in for a
+    // message (replacing) is written to the disk first, so that a crash cannot leave an empty
+    // file where the message was; a new file, whose original stays, is not waited for.
+    [[nodiscard]] bool MoveTo(const fs::path& target, bool replacing, std::string& error);
 
 private:
     fs::path m_path;

@@ -153,10 +153,10 @@ bool TemporaryFile::KeepModified(const FileState& like, std::string& error) {
     return false;
 }
 
-bool TemporaryFile::MoveTo(const fs::path& target, std::string& error) {
+bool TemporaryFile::MoveTo(const fs::path& target, bool replacing, std::string& error) {
     const int fd = static_cast<int>(m_file);
     m_file = -1;
-    const bool synced = ::fsync(fd) == 0;
+    const bool synced = !replacing || ::fsync(fd) == 0;
     const int failure = errno;
     if (::close(fd) != 0 || !synced) {
         error = Reason(m_path, synced ? errno : failure);

@@ -84,16 +84,16 @@ bool TemporaryFile::KeepModified(const FileState& like, std::string& error) {
     return false;
 }
 
-bool TemporaryFile::MoveTo(const fs::path& target, std::string& error) {
+bool TemporaryFile::MoveTo(const fs::path& target, bool replacing, std::string& error) {
     const int fd = static_cast<int>(m_file);
     m_file = -1;
-    const bool committed = _commit(fd) == 0;
+    const bool committed = !replacing || _commit(fd) == 0;
     const int failure = errno;
     if (_close(fd) != 0 || !committed) {
         error = Reason(m_path, committed ? errno : failure);
         return false;
     }
-    if (!MoveFileExW(m_path.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (!MoveFileExW(m_path.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | (replacing ? MOVEFILE_WRITE_THROUGH : 0))) {
         error = LastError(target);
         return false;
     }
