@@ -196,8 +196,20 @@ Outcome ConvertMessage(std::string message, bool force) {
     // A client keeps its messages with CR LF; a file of LF-only lines goes back the same way.
     if (message.find("\r\n") != std::string::npos || message.find('\n') == std::string::npos)
         return ConvertCrLfMessage(std::move(message), force);
-    Outcome outcome = ConvertCrLfMessage(ReplaceAll(message, "\n", "\r\n"), force);
-    outcome.message = ReplaceAll(outcome.message, "\r\n", "\n");
+    std::string crlf = ReplaceAll(message, "\n", "\r\n");
+    std::string().swap(message);  // not held beside the conversion
+    Outcome outcome = ConvertCrLfMessage(std::move(crlf), force);
+    // Each CR of a CR LF taken out in place: the result is not copied again.
+    std::string& text = outcome.message;
+    size_t kept = 0;
+    for (size_t at = 0; at < text.size();) {
+        const size_t cr = text.find("\r\n", at);
+        const size_t end = cr == std::string::npos ? text.size() : cr;
+        std::memmove(text.data() + kept, text.data() + at, end - at);
+        kept += end - at;
+        at = end == text.size() ? end : end + 1;  // the LF begins the next run
+    }
+    text.resize(kept);
     outcome.ownHtml = outcome.senderHtml = std::nullopt;  // they stood in the CR LF message
     return outcome;
 }
