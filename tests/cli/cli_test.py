@@ -137,6 +137,12 @@ class Cli(unittest.TestCase):
         self.assertEqual(r.returncode, 0, r.stderr)
         self.assertIn(b"converted (docomo, 2 pictographs replaced)", r.stderr)  # the Subject's and the body's
         self.assertEqual(self.read("out.eml").count(b"src=\"cid:docomo.F89F.gif"), 3)  # the Subject block twice
+        # A sender's HTML with images of its own (quoted-printable) and no pictograph: none replaced.
+        own_images = (b"From: a@docomo.ne.jp\nContent-Type: multipart/alternative; boundary=\"a\"\n\n--a\n"
+                      b"Content-Type: text/html; charset=\"ISO-2022-JP\"\nContent-Transfer-Encoding: quoted-printable\n\n"
+                      b"<img src=3D\"cid:x\"><img src=3D\"cid:y\">\n--a--\n")
+        r = run("convert", "--images", IMAGES, self.path("h.eml", own_images), "-o", self.path("out.eml"))
+        self.assertIn(b"marked as converted: no known pictograph", r.stderr)
 
     def test_missing_images_are_an_error_not_a_marker(self):
         os.mkdir(self.path("empty"))

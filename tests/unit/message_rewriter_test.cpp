@@ -178,6 +178,20 @@ TEST_F(Rewrite, ATextThatWouldBringAnEnclosingDelimiterStays) {
                        "--a--\r\n");
 }
 
+TEST_F(Rewrite, AnInnerBoundaryThatBeginsWithAnOuterOneIsTheInnerEntitys) {
+    // "--b-1" begins with the outer delimiter "--b" too; inside the entity of "b-1" it is that
+    // entity's, as MIME nests them, so its text is found and converted.
+    const std::string plain = "Content-Type: text/plain\r\n\r\n\xF8\x9F\r\n";
+    const std::string inner = "Content-Type: multipart/alternative; boundary=b-1\r\n\r\n--b-1\r\n" + plain + "--b-1--\r\n";
+    const std::string source = "Content-Type: multipart/mixed; boundary=b\r\n\r\n--b\r\n" + inner + "--b--\r\n";
+    bool changed = false;
+    EXPECT_EQ(Normalized(RewriteMessage(source, "", true, changed, CARRIER_DOCOMO)),
+              "Content-Type: multipart/mixed; boundary=b\r\nCreateZaverGlyphory: true\r\n\r\n--b\r\n"
+              "Content-Type: multipart/alternative; boundary=b-1\r\n\r\n--b-1\r\n"
+              "Content-Type: multipart/alternative; boundary=\"<B1>\"\r\n\r\n" +
+                  Alternative(1, "ISO-2022-JP", "8bit", "\xF8\x9F\r\n", SUN + "<BR>") + "--b-1--\r\n--b--\r\n");
+}
+
 TEST_F(Rewrite, EntitiesThatStayAreWrittenAsTheyCameBesideAChangedOne) {
     // Unclosed: rebuilt, it would gain a closing delimiter.
     const std::string unclosed = "Content-Type: multipart/related; boundary=\"u\"\r\n\r\n--u\r\nContent-Type: text/plain\r\n\r\nno\r\n";
