@@ -8,6 +8,7 @@ packages=(
     g++-mingw-w64-i686 g++-mingw-w64-x86-64
     wine wine64 wine32:i386 xvfb xauth locales fonts-ipafont python3-pil unicode-data fonts-noto-color-emoji chromium
     procmail dovecot-imapd thunderbird xdotool x11-apps imagemagick
+    dpkg-dev file lintian debootstrap
 )
 
 missing=()

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Every test: native unit tests (also under AddressSanitizer and UndefinedBehaviorSanitizer),
-# the cross-built module's checks and the tests under Wine. Exits non-zero on any failure.
+# the Debian package on a brand-new Debian root, the cross-built module's checks and the tests
+# under Wine. Exits non-zero on any failure.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 bash "$root/scripts/setup.sh"
@@ -29,6 +30,17 @@ run_ctest() {
 
 configure_and_build "$build/native"
 run_ctest "native unit tests" "$build/native" -j "$jobs"
+
+# step NAME COMMAND...: a check that passes or fails as a whole.
+step() {
+    local name=$1
+    shift
+    echo "== $name"
+    if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
+}
+step "the Debian package, checked by lintian" bash "$root/scripts/package.sh"
+step "the Debian package installed, used and removed on a brand-new Debian root" \
+    /usr/bin/python3 "$root/tests/package/package_test.py" "$build"/package/glyphory_*.deb "$build/debian-root"
 
 configure_and_build "$build/sanitize" -DCMAKE_BUILD_TYPE=Debug \
     "-DCMAKE_CXX_FLAGS=-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
