@@ -1,9 +1,11 @@
 // Shapes of hostile input, each at 1x, 2x and 4x its base size: the time of 2x must stay
 // near twice that of 1x. Run: glyphory_bench_shapes --benchmark_filter=... ; the note's
-// table divides the 2x and 4x times by the 1x time of the same shape.
+// table divides the 2x and 4x times by the 1x time of the same shape. The nested shapes keep
+// one size at depths 1, 8, 32 and 63: divide each time by the depth-1 time instead.
 #include <benchmark/benchmark.h>
 
 #include <string>
+#include <vector>
 
 #include "bench/sample_text.h"
 #include "host/mail_host.h"
@@ -71,6 +73,40 @@ void DeepNesting(benchmark::State& state) {
     Rewrite(state, message + "Content-Type: text/plain\r\n\r\n\xF8\x9F\r\n");
 }
 
+// The parts, one after the other, inside depth multipart/mixed entities nested one in the
+// other, each closed. No boundary is the start of another ("level1x", "level12x").
+std::string Nested(int depth, const std::vector<std::string>& parts) {
+    std::string message, closing;
+    for (int level = 1; level <= depth; ++level) {
+        const std::string boundary = "level" + std::to_string(level) + "x";
+        message += "Content-Type: multipart/mixed; boundary=\"" + boundary + "\"\r\n\r\n--" + boundary + "\r\n";
+        closing = "\r\n--" + boundary + "--" + closing;
+    }
+    for (size_t i = 0; i < parts.size(); ++i) message += (i ? "\r\n--level" + std::to_string(depth) + "x\r\n" : "") + parts[i];
+    return message + closing + "\r\n";
+}
+
+// A 1 MB Shift_JIS text dense with pictographs, nested range(0) deep: the message keeps its
+// size (the text gives up what the levels take), so only the depth changes.
+void DeepNestingOneSize(benchmark::State& state) {
+    constexpr size_t SIZE = 1 << 20;
+    const std::string header = "Content-Type: text/plain; charset=Shift_JIS\r\n\r\n";
+    const size_t levels = Nested(static_cast<int>(state.range(0)), {header}).size();
+    Rewrite(state, Nested(static_cast<int>(state.range(0)), {header + SampleSjisText(SIZE - levels, true)}));
+}
+
+// A short text with pictographs beside a 20 MB attachment of lines of '-' (each line starts
+// like a delimiter), nested range(0) deep.
+void NestedBesideDashes(benchmark::State& state) {
+    std::string dashes;
+    dashes.reserve(20'000'000 + 80);
+    while (dashes.size() < 20'000'000) dashes += std::string(76, '-') + "\r\n";
+    const std::string text = "Content-Type: text/plain; charset=Shift_JIS\r\n\r\n" + SampleSjisText(4096, true);
+    const std::string attachment = "Content-Type: application/octet-stream; name=\"lines.txt\"\r\n"
+                                   "Content-Disposition: attachment; filename=\"lines.txt\"\r\n\r\n" + dashes;
+    Rewrite(state, Nested(static_cast<int>(state.range(0)), {text, attachment}));
+}
+
 // Long runs of lead bytes between the bytes the walk must look at, and a run of one code's
 // first byte (pairs of which are codes: the densest HTML there is), in a Shift_JIS text part.
 void LeadByteRuns(benchmark::State& state) {
@@ -88,6 +124,10 @@ SHAPE(DelimiterOnEveryLine);
 SHAPE(ManyParts);
 SHAPE(DeepNesting);
 SHAPE(LeadByteRuns);
+#define DEPTHS(name) BENCHMARK(name)->Arg(1)->Arg(8)->Arg(32)->Arg(63)->Unit(benchmark::kMillisecond)
+DEPTHS(DeepNestingOneSize);
+// Seconds an iteration at depth: one iteration each keeps the whole run near a minute.
+DEPTHS(NestedBesideDashes)->Iterations(1);
 
 }  // namespace
 

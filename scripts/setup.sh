@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-    cmake make g++ clang libclang-rt-14-dev libgtest-dev googletest libbenchmark-dev libgumbo-dev pkg-config python3 zip
+    cmake make g++ clang libclang-rt-14-dev libgtest-dev googletest libbenchmark-dev libgumbo-dev pkg-config python3 zip time
     g++-mingw-w64-i686 g++-mingw-w64-x86-64
     wine wine64 wine32:i386 xvfb xauth locales fonts-ipafont python3-pil unicode-data fonts-noto-color-emoji chromium
     procmail dovecot-imapd thunderbird xdotool x11-apps imagemagick
