@@ -63,14 +63,14 @@ std::string ReadFile(const std::string& path) {
 std::string Scaled(const std::string& message, int times) {
     const MimeTree tree = ReadMimeTree(message);
     const MimeEntity& root = tree[0];
-    if (root.kind.media != MediaKind::Multipart) return message;
-    const std::string delimiter = "--" + root.kind.boundary;
+    if (root.media != MediaKind::Multipart) return message;
+    const std::string delimiter = "--" + KindOf(root).boundary;
     std::string parts;
     for (size_t part = FirstPart(0); part < root.end; part = tree[part].end)
-        parts += delimiter + std::string(tree[part].delimiterEnd) + std::string(tree[part].text);
-    std::string scaled = std::string(root.split.header) + "\r\n" + std::string(root.preamble);
+        parts += delimiter + std::string(tree[part].DelimiterEnd()) + std::string(tree[part].text);
+    std::string scaled = std::string(root.Header()) + "\r\n" + std::string(root.Preamble());
     for (int t = 0; t < times; ++t) scaled += parts;
-    return scaled + delimiter + "--" + std::string(root.closed ? root.epilogue : "\r\n");
+    return scaled + delimiter + "--" + std::string(root.closed ? root.Epilogue() : "\r\n");
 }
 
 struct Message {

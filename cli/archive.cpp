@@ -224,7 +224,7 @@ void ConvertOneMessage(std::string input, const std::string& shown, const fs::pa
     Advance(progress, tally, size);
     if (!options.inPlace) {
         write(outcome.message);
-    } else if (outcome.leftAlone.empty()) {
+    } else if (outcome.rewritten) {
         if (!like) throw Failure{"cannot read " + error};
         if (maildir) {
             ReplaceMaildirMessage(file, outcome.message, *like);

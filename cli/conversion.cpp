@@ -42,15 +42,15 @@ std::string SystemReason() { return std::error_code(errno, std::generic_category
 
 std::string ReadInput(const std::string& path) {
     if (path == "-") return std::string(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
-    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    std::ifstream in(path, std::ios::binary);
     if (!in) throw Failure{"cannot read " + path + ": " + SystemReason()};
-    // Read at once into a string of the file's size (one more byte tells that it grew);
-    // what is no regular file has none, and is read in growing blocks.
-    const std::streamoff known = in.tellg();
-    in.seekg(0);
+    // A regular file is read at once into a string of its size (one more byte tells that it
+    // grew); a pipe or a device has none, and is read in growing blocks.
+    std::error_code error;
+    const uintmax_t known = fs::is_regular_file(path, error) ? fs::file_size(path, error) : 0;
     std::string text;
     for (size_t size = 0;;) {
-        text.resize(size + (known > 0 && size == 0 ? static_cast<size_t>(known) + 1 : std::max<size_t>(64 * 1024, size)));
+        text.resize(size + (known > 0 && !error && size == 0 ? static_cast<size_t>(known) + 1 : std::max<size_t>(64 * 1024, size)));
         in.read(text.data() + size, static_cast<std::streamsize>(text.size() - size));
         size += static_cast<size_t>(in.gcount());
         if (!in) {
@@ -175,6 +175,7 @@ Outcome ConvertCrLfMessage(std::string message, bool force) {
         return unchanged(media == MediaKind::Html ? "an HTML message without a known pictograph" : "not a text message");
     }
     Outcome outcome;
+    outcome.rewritten = *result != source;
     outcome.replaced = report.bodyImages + report.subjectImages;
     outcome.converted = outcome.replaced > 0;
     outcome.carrier = carrier;

@@ -41,6 +41,7 @@ struct Outcome {
     std::string message;  // what goes back to the file
     std::string summary;  // what was done, the line on standard error
     bool converted = false;
+    bool rewritten = false;  // message differs from what came in
     CarrierCode carrier = 0;
     size_t replaced = 0;
     size_t imagesCarried = 0, imageBytes = 0;  // the image parts the conversion added

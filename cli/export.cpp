@@ -20,11 +20,9 @@
 #include "cli/archive.h"
 #include "cli/mail_date.h"
 #include "cli/mbox.h"
-#include "base/bytes.h"
 #include "cli/sanitize.h"
 #include "mime/html_part.h"
 #include "mime/mime_tree.h"
-#include "mime/message_rewriter.h"
 #include "mime/text_lines.h"
 #include "render/pictograph_map.h"
 #include "host/mail_host.h"
@@ -68,9 +66,10 @@ struct TextEntity {
 
 std::optional<TextEntity> DecodeEntity(const MimeEntity& entity) {
     std::string storage;
-    const std::optional<std::string_view> text = DecodeText(entity.kind.encoding, entity.split.body, storage);
+    const EntityKind kind = KindOf(entity);
+    const std::optional<std::string_view> text = DecodeText(kind.encoding, entity.Body(), storage);
     if (!text) return std::nullopt;
-    return TextEntity{entity.kind, std::string(*text)};
+    return TextEntity{kind, std::string(*text)};
 }
 
 // The entity that stands at span in message, read on its own.
@@ -157,14 +156,14 @@ std::string ContentOf(std::string_view message, const Outcome& outcome, CarrierC
     // A message converted before: its HTML shows the images already.
     const MimeTree tree = ReadMimeTree(message);
     for (const MimeEntity& entity : tree) {
-        if (entity.kind.media != MediaKind::Html) continue;
+        if (entity.media != MediaKind::Html) continue;
         const std::optional<TextEntity> html = DecodeEntity(entity);
         if (!html || !ShowsOwnImage(html->text)) continue;
         if (std::optional<std::string> safe = SanitizedHtml(*html, link)) return *safe;
         break;
     }
     for (const MimeEntity& entity : tree)
-        if (entity.kind.media == MediaKind::PlainText)
+        if (entity.media == MediaKind::PlainText)
             if (const std::optional<TextEntity> text = DecodeEntity(entity))
                 return "<p>" + RelinkImages(ToUtf8Html(WithCrLfLineEnds(text->text), carrier), link) + "</p>";
     return {};

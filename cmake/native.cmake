@@ -44,13 +44,13 @@ add_executable(glyphory_bench_shapes bench/shapes_bench.cpp)
 target_link_libraries(glyphory_bench_shapes PRIVATE glyphory_core glyphory_host benchmark::benchmark)
 add_executable(glyphory_bench_rewrite bench/rewrite_bench.cpp)
 target_link_libraries(glyphory_bench_rewrite PRIVATE glyphory_core glyphory_host benchmark::benchmark)
-# The command's road needs the settings and images it installs.
+# The command needs the settings and images it installs.
 if(GLYPHORY_PICTOGRAPHS)
-    add_executable(glyphory_bench_road bench/road_bench.cpp cli/archive.cpp cli/maildir.cpp cli/mbox.cpp cli/road.cpp
+    add_executable(glyphory_bench_command bench/command_bench.cpp cli/archive.cpp cli/maildir.cpp cli/mbox.cpp cli/conversion.cpp
                                        platform/mail_files_posix.cpp)
-    target_link_libraries(glyphory_bench_road PRIVATE glyphory_host glyphory_core benchmark::benchmark)
-    target_compile_definitions(glyphory_bench_road PRIVATE GLYPHORY_SHARE="${CMAKE_BINARY_DIR}/share/glyphory")
-    add_dependencies(glyphory_bench_road staged_images)
+    target_link_libraries(glyphory_bench_command PRIVATE glyphory_host glyphory_core benchmark::benchmark)
+    target_compile_definitions(glyphory_bench_command PRIVATE GLYPHORY_SHARE="${CMAKE_BINARY_DIR}/share/glyphory")
+    add_dependencies(glyphory_bench_command staged_images)
 endif()
 
 # The glyphory command end to end: its own behaviour, real carrier mail (skipped, saying so,

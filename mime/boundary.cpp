@@ -58,12 +58,6 @@ std::string MakeAlternativeBoundary() {
     return std::string(boundary, sizeof boundary);
 }
 
-bool IsAlternativeBoundary(std::string_view boundary) {
-    return boundary.size() == 64 && boundary.substr(0, BOUNDARY_HEAD.size()) == BOUNDARY_HEAD &&
-           boundary.substr(64 - BOUNDARY_TAIL.size()) == BOUNDARY_TAIL &&
-           boundary.substr(BOUNDARY_HEAD.size(), 32).find_first_not_of("0123456789abcdef") == std::string_view::npos;
-}
-
 std::string MakeRelatedBoundary() {
     std::string boundary = MakeAlternativeBoundary();
     constexpr std::string_view ALTERNATIVE = "_MULTIPART_ALTERNATIVE_";

@@ -6,8 +6,6 @@
 
 // 64 bytes: "--------_", 32 hexadecimal digits of a new GUID, "_MULTIPART_ALTERNATIVE_".
 [[nodiscard]] std::string MakeAlternativeBoundary();
-// A boundary of that form.
-[[nodiscard]] bool IsAlternativeBoundary(std::string_view boundary);
 
 // A new boundary for a multipart/related entity of ours: no run of hyphens in it, which a
 // sender's boundary of hyphens could be found in.

@@ -3,6 +3,7 @@
 // by this alone.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -11,7 +12,7 @@
 
 // A text that is an attachment (Content-Disposition: attachment) is a file, not text to
 // convert: it is Other.
-enum class MediaKind { Other, PlainText, Html, Multipart };
+enum class MediaKind : uint8_t { Other, PlainText, Html, Multipart };
 
 // The character sets whose text the conversion can read. Unread: a charset parameter naming
 // anything else, or a value that is no RFC 2045 token and so may never be copied into a

@@ -35,7 +35,7 @@ struct Rewrite {
 
 // An entity's header lines as they are to be written: the message's with the marker.
 HeaderLines HeaderLinesOf(const Rewrite& rewrite, size_t index) {
-    HeaderLines lines = SplitHeaderLines(rewrite.tree[index].split.header);
+    HeaderLines lines = SplitHeaderLines(rewrite.tree[index].Header());
     if (index == 0 && rewrite.marked) SetHeader(lines, MARKER_HEADER, MARKER_LINE);
     return lines;
 }
@@ -44,13 +44,9 @@ HeaderLines HeaderLinesOf(const Rewrite& rewrite, size_t index) {
 // cut the entity that holds it in two. A decoded text or the host's re-encoding of one may
 // hold such a line, and so may a delimiter of ours under a sender's boundary of hyphens.
 bool BreaksEnclosingEntity(std::string_view written, const std::vector<std::string_view>& enclosing) {
-    for (size_t line = 0; line != std::string_view::npos;) {
-        if (written.compare(line, 2, "--") == 0)
-            for (const std::string_view boundary : enclosing)
-                if (written.compare(line + 2, boundary.size(), boundary) == 0) return true;
-        const size_t next = FindBytes(written, "\n--", line);
-        line = next == std::string_view::npos ? next : next + 1;
-    }
+    for (size_t line = FindLineBeginning(written, "--"); line != std::string_view::npos; line = FindLineBeginning(written, "--", line + 1))
+        for (const std::string_view boundary : enclosing)
+            if (written.compare(line + 2, boundary.size(), boundary) == 0) return true;
     return false;
 }
 
@@ -77,12 +73,12 @@ bool AppendTextEntity(Rewrite& rewrite, size_t index) {
     const size_t start = out.size();
     const HeaderLines lines = HeaderLinesOf(rewrite, index);
     RewriteReport converted;
-    if (AppendConvertedTextEntity(out, entity.kind, lines, entity.split.body, rewrite.shared, rewrite.closingBytes, converted))
+    if (AppendConvertedTextEntity(out, KindOf(entity), lines, entity.Body(), rewrite.shared, rewrite.closingBytes, converted))
         return KeepConverted(rewrite, index, start, converted, nullptr, 0);
     if (index == 0 && rewrite.marked) {
         ReserveMore(out, entity.text.size() + sizeof MARKER_LINE + 4);
         AppendHeaderLines(out, lines);
-        out.append(entity.split.body);
+        out.append(entity.Body());
     } else {
         AppendGrowing(out, entity.text);
     }
@@ -100,7 +96,7 @@ bool AppendHtmlEntity(Rewrite& rewrite, size_t index, RelatedImages* related) {
     const size_t imagesBefore = images.ids.size();
     RewriteReport converted;
     const std::optional<std::string> body =
-        ConvertHtmlBody(entity.kind, entity.split.body, rewrite.shared.carrier, images, rewrite.shared.lastRelated,
+        ConvertHtmlBody(KindOf(entity), entity.Body(), rewrite.shared.carrier, images, rewrite.shared.lastRelated,
                         converted.bodyImages);
     if (!body) {
         AppendGrowing(out, entity.text);
@@ -112,7 +108,7 @@ bool AppendHtmlEntity(Rewrite& rewrite, size_t index, RelatedImages* related) {
         if (index == 0 && rewrite.marked)
             AppendHeaderLines(out, HeaderLinesOf(rewrite, index));
         else
-            out.append(entity.split.header).append(CRLF);
+            out.append(entity.Header()).append(CRLF);
         out.append(*body);
         converted.senderHtml = Span{start, out.size() - start};
         return KeepConverted(rewrite, index, start, converted, related, imagesBefore);
@@ -143,7 +139,7 @@ bool AppendHtmlEntity(Rewrite& rewrite, size_t index, RelatedImages* related) {
 
 // Whether an entity may come out larger than it went in at the rate of the texts: a text. A
 // multipart entity reckons with its own texts when it is written.
-bool GrowsLikeText(const EntityKind& kind) { return kind.media == MediaKind::PlainText || kind.media == MediaKind::Html; }
+bool GrowsLikeText(MediaKind media) { return media == MediaKind::PlainText || media == MediaKind::Html; }
 
 // The texts of a multipart body converted so far: their bytes in and out.
 struct TextGrowth {
@@ -161,17 +157,17 @@ void ReserveForPart(Rewrite& rewrite, size_t parent, size_t part, size_t delimit
     // A first part that is a text or holds one (as the body of a mail mostly is) makes its own
     // room and tells the rate: room for all the rest guessed before it would be held beside the
     // room made at the true rate.
-    if (part == FirstPart(parent) && (GrowsLikeText(tree[part].kind) || tree[part].kind.media == MediaKind::Multipart)) return;
+    if (part == FirstPart(parent) && (GrowsLikeText(tree[part].media) || tree[part].media == MediaKind::Multipart)) return;
     const double rate = growth.in == 0 ? 1.0 : std::max(1.0, static_cast<double>(growth.out) / static_cast<double>(growth.in) * 1.125);
     const size_t room = out.capacity() - out.size();
-    if (room >= delimiterSize + tree[part].delimiterEnd.size() + static_cast<size_t>(static_cast<double>(tree[part].text.size()) * rate))
+    if (room >= delimiterSize + tree[part].delimiterEndSize + static_cast<size_t>(static_cast<double>(tree[part].text.size()) * rate))
         return;
     // A delimiter's worth to spare, and the closing delimiters and epilogues of this entity and
     // of those around it.
     double expected = static_cast<double>(delimiterSize + rewrite.closingBytes);
     for (size_t ahead = part; ahead < tree[parent].end; ahead = tree[ahead].end)
-        expected += static_cast<double>(delimiterSize + tree[ahead].delimiterEnd.size()) +
-                    static_cast<double>(tree[ahead].text.size()) * (rate > 1.0 && GrowsLikeText(tree[ahead].kind) ? rate : 1.0);
+        expected += static_cast<double>(delimiterSize + tree[ahead].delimiterEndSize) +
+                    static_cast<double>(tree[ahead].text.size()) * (rate > 1.0 && GrowsLikeText(tree[ahead].media) ? rate : 1.0);
     if (room < static_cast<size_t>(expected)) ReserveMore(out, static_cast<size_t>(expected));
 }
 
@@ -180,16 +176,17 @@ void ReserveForPart(Rewrite& rewrite, size_t parent, size_t part, size_t delimit
 bool AppendParts(Rewrite& rewrite, size_t index, std::string_view delimiter, RelatedImages* images) {
     const MimeEntity& entity = rewrite.tree[index];
     std::string& out = rewrite.out;
-    // What this entity writes after its last part.
-    const size_t closing = delimiter.size() + 2 + (entity.closed ? entity.epilogue.size() : CRLF.size());
-    rewrite.enclosing.push_back(entity.kind.boundary);
+    // What this entity writes after its last part (a closing delimiter it adds may need a line
+    // break before it).
+    const size_t closing = delimiter.size() + 2 + (entity.closed ? entity.epilogueSize : 2 * CRLF.size());
+    rewrite.enclosing.push_back(delimiter.substr(2));
     rewrite.closingBytes += closing;
     bool converted = false;
     TextGrowth growth;
-    out.append(entity.preamble);
+    out.append(entity.Preamble());
     for (size_t part = FirstPart(index); part < entity.end; part = rewrite.tree[part].end) {
         ReserveForPart(rewrite, index, part, delimiter.size(), growth);
-        out.append(delimiter).append(rewrite.tree[part].delimiterEnd);
+        out.append(delimiter).append(rewrite.tree[part].DelimiterEnd());
         const size_t partStart = out.size();
         if (AppendEntity(rewrite, part, images)) {
             converted = true;
@@ -207,31 +204,34 @@ bool AppendParts(Rewrite& rewrite, size_t index, std::string_view delimiter, Rel
 bool AppendMultipartEntity(Rewrite& rewrite, size_t index, RelatedImages* related) {
     const MimeEntity& entity = rewrite.tree[index];
     std::string& out = rewrite.out;
-    const std::string delimiter = "--" + entity.kind.boundary;
+    const std::string delimiter = "--" + KindOf(entity).boundary;
     const size_t entityStart = out.size();
     AppendHeaderLines(out, HeaderLinesOf(rewrite, index));
     const size_t bodyStart = out.size();
     // A multipart/related entity carries the images its parts show as parts of its own.
     RelatedImages ownImages;
-    const bool converted = AppendParts(rewrite, index, delimiter, entity.kind.related ? &ownImages : related);
+    const bool converted = AppendParts(rewrite, index, delimiter, entity.related ? &ownImages : related);
     if (!ownImages.ids.empty()) {
         // Each delimiter begins a line.
         if (std::string_view(out).substr(out.size() - std::min(out.size(), CRLF.size())) != CRLF) out.append(CRLF);
         rewrite.report.imageBytes += AppendImageParts(out, ownImages.ids, delimiter);
         rewrite.report.imagesCarried += ownImages.ids.size();
     }
-    out.append(delimiter).append("--").append(entity.closed ? entity.epilogue : CRLF);
+    // A closing delimiter begins a line, the one added after a last part that ended without a
+    // line break too: glued to it, a reader would take it for the part's text.
+    if (out.back() != '\n') out.append(CRLF);
+    out.append(delimiter).append("--").append(entity.closed ? entity.Epilogue() : CRLF);
     if (converted) return true;
     // What was written is the entity as it came when its body was closed and its header block
     // is its own (the message's has the marker); otherwise it is written again.
     if (index == 0 && rewrite.marked) {
         if (entity.closed) return false;
         out.resize(bodyStart);
-        out.append(entity.split.body);
+        out.append(entity.Body());
         return false;
     }
     const size_t headerSize = bodyStart - entityStart;
-    if (entity.closed && static_cast<size_t>(entity.split.body.data() - entity.text.data()) == headerSize &&
+    if (entity.closed && entity.bodyStart == headerSize &&
         std::string_view(out).substr(entityStart, headerSize) == entity.text.substr(0, headerSize))
         return false;
     out.resize(entityStart);
@@ -242,7 +242,7 @@ bool AppendMultipartEntity(Rewrite& rewrite, size_t index, RelatedImages* relate
 // The entity at index appended to out, rewritten or as it came; whether it was converted.
 // related: the images that the multipart/related entity around it is to carry, if there is one.
 bool AppendEntity(Rewrite& rewrite, size_t index, RelatedImages* related) {
-    switch (rewrite.tree[index].kind.media) {
+    switch (rewrite.tree[index].media) {
         case MediaKind::PlainText: return AppendTextEntity(rewrite, index);
         case MediaKind::Html: return AppendHtmlEntity(rewrite, index, related);
         case MediaKind::Multipart: return AppendMultipartEntity(rewrite, index, related);
@@ -267,7 +267,7 @@ std::string RewriteMessage(std::string_view source, std::string_view subject, bo
     Rewrite rewrite{tree, out, shared, report ? *report : own, topLevel, {}, 0};
     const bool converted = AppendEntity(rewrite, 0, nullptr);
     // A text or multipart message is marked even when nothing in it was converted.
-    const MediaKind media = tree[0].kind.media;
+    const MediaKind media = tree[0].media;
     if (converted || (topLevel && (media == MediaKind::PlainText || media == MediaKind::Multipart))) changed = true;
     return out;
 }

@@ -15,7 +15,7 @@ public:
 
     // The entity that begins at start, read into the tree; where it ends: at the delimiter line
     // of an open boundary that follows it, or at the message's end.
-    size_t ReadEntity(size_t start, int depth, std::string_view delimiterEnd);
+    size_t ReadEntity(size_t start, int depth, size_t delimiterEndSize);
 
 private:
     // The open boundary, innermost first, that a delimiter line beginning at pos has; NONE when
@@ -27,7 +27,7 @@ private:
     // entity ends when a delimiter line comes first (else NONE).
     void ReadHeader(size_t start, size_t& blank, size_t& end) const;
     // The body of the multipart entity at index, from start; where the entity ends.
-    size_t ReadMultipartBody(size_t index, size_t start);
+    size_t ReadMultipartBody(size_t index, size_t start, const std::string& boundary);
     // The innermost open boundary is done with.
     void Close();
 
@@ -51,9 +51,8 @@ size_t TreeReader::DelimiterAt(size_t pos) const {
 
 size_t TreeReader::NextDelimiter(size_t from) const {
     if (m_open.empty()) return m_message.size();
-    if (DelimiterAt(from) != NONE) return from;
-    for (size_t at = FindBytes(m_message, "\n--", from); at != NONE; at = FindBytes(m_message, "\n--", at + 1))
-        if (DelimiterAt(at + 1) != NONE) return at + 1;
+    for (size_t at = FindLineBeginning(m_message, "--", from); at != NONE; at = FindLineBeginning(m_message, "--", at + 1))
+        if (DelimiterAt(at) != NONE) return at;
     return m_message.size();
 }
 
@@ -76,54 +75,56 @@ void TreeReader::ReadHeader(size_t start, size_t& blank, size_t& end) const {
     }
 }
 
-size_t TreeReader::ReadEntity(size_t start, int depth, std::string_view delimiterEnd) {
+size_t TreeReader::ReadEntity(size_t start, int depth, size_t delimiterEndSize) {
     const size_t index = m_tree.size();
     m_tree.emplace_back();
-    m_tree[index].depth = depth;
+    m_tree[index].depth = static_cast<uint8_t>(depth);
     size_t blank, end;
     ReadHeader(start, blank, end);
-    const size_t bodyStart = blank == NONE ? NONE : blank + 4;
+    const size_t headerEnd = blank != NONE ? blank + 2 : end != NONE ? end : m_message.size();
+    std::string boundary;  // of a multipart entity
     if (depth < MAX_MIME_DEPTH) {
-        const size_t headerEnd = blank != NONE ? blank + 2 : end != NONE ? end : m_message.size();
-        m_tree[index].kind = ClassifyEntity(SplitHeaderLines(m_message.substr(start, headerEnd - start)));
+        const EntityKind kind = ClassifyEntity(SplitHeaderLines(m_message.substr(start, headerEnd - start)));
+        m_tree[index].media = kind.media;
+        m_tree[index].related = kind.related;
+        boundary = kind.boundary;
     }
-    if (bodyStart == NONE)
+    if (blank == NONE)
         end = end == NONE ? m_message.size() : end;
-    else if (m_tree[index].kind.media == MediaKind::Multipart)
-        end = ReadMultipartBody(index, bodyStart);
+    else if (m_tree[index].media == MediaKind::Multipart)
+        end = ReadMultipartBody(index, blank + 4, boundary);
     else
-        end = NextDelimiter(bodyStart);
+        end = NextDelimiter(blank + 4);
     MimeEntity& entity = m_tree[index];
     entity.text = m_message.substr(start, end - start);
-    entity.split = bodyStart == NONE ? HeaderAndBody{entity.text, {}}
-                                     : HeaderAndBody{m_message.substr(start, blank + 2 - start), m_message.substr(bodyStart, end - bodyStart)};
-    entity.delimiterEnd = delimiterEnd;
-    entity.end = m_tree.size();
+    entity.headerSize = static_cast<uint32_t>(headerEnd - start);
+    entity.bodyStart = static_cast<uint32_t>(blank == NONE ? entity.text.size() : blank + 4 - start);
+    entity.delimiterEndSize = static_cast<uint32_t>(delimiterEndSize);
+    entity.end = static_cast<uint32_t>(m_tree.size());
     return end;
 }
 
-size_t TreeReader::ReadMultipartBody(size_t index, size_t start) {
-    const std::string boundary = m_tree[index].kind.boundary;  // the tree's entries move as it grows
+size_t TreeReader::ReadMultipartBody(size_t index, size_t start, const std::string& boundary) {
     m_open.push_back(boundary);
     ++m_openStarts[static_cast<unsigned char>(boundary[0])];
     const size_t own = m_open.size() - 1;
     const int depth = m_tree[index].depth;
     size_t at = NextDelimiter(start);
-    m_tree[index].preamble = m_message.substr(start, at - start);
+    m_tree[index].preambleSize = static_cast<uint32_t>(at - start);
     while (at < m_message.size() && DelimiterAt(at) == own) {
         const size_t after = at + 2 + boundary.size();
         if (m_message.compare(after, 2, "--") == 0) {
             Close();
             const size_t end = NextDelimiter(after + 2);
             m_tree[index].closed = true;
-            m_tree[index].epilogue = m_message.substr(after + 2, end - after - 2);
+            m_tree[index].epilogueSize = static_cast<uint32_t>(end - after - 2);
             return end;
         }
         // The delimiter line's own end: blanks (transport padding) and its CR LF.
         size_t textStart = after;
         while (textStart < m_message.size() && IsBlank(m_message[textStart])) ++textStart;
         textStart = m_message.compare(textStart, 2, "\r\n") == 0 ? textStart + 2 : after;
-        at = ReadEntity(textStart, depth + 1, m_message.substr(after, textStart - after));
+        at = ReadEntity(textStart, depth + 1, textStart - after);
     }
     Close();
     return at;
@@ -138,13 +139,19 @@ void TreeReader::Close() {
 
 MimeTree ReadMimeTree(std::string_view message) {
     MimeTree tree;
-    TreeReader(message, tree).ReadEntity(0, 0, {});
+    // Its sizes are kept in 32 bits: a part may come every few bytes.
+    if (message.size() > UINT32_MAX) {
+        tree.push_back({});
+        tree[0].text = message;
+        tree[0].headerSize = tree[0].bodyStart = 0;
+        tree[0].end = 1;
+        return tree;
+    }
+    TreeReader(message, tree).ReadEntity(0, 0, 0);
     return tree;
 }
 
-std::vector<std::string_view> PartTextsOf(std::string_view entity) {
-    const MimeTree tree = ReadMimeTree(entity);
-    std::vector<std::string_view> parts;
-    for (size_t part = FirstPart(0); part < tree[0].end; part = tree[part].end) parts.push_back(tree[part].text);
-    return parts;
+EntityKind KindOf(const MimeEntity& entity) {
+    if (entity.media == MediaKind::Other) return {};
+    return ClassifyEntity(SplitHeaderLines(entity.Header()));
 }

@@ -12,7 +12,6 @@ struct Span {
     size_t size = 0;
 };
 
-// What a rewrite did, for a caller that says so; none of it changes the message.
 struct RewriteReport {
     size_t bodyImages = 0;     // pictographs of the texts shown as images
     size_t subjectImages = 0;  // those of the Subject block, once for the whole message

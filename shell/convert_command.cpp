@@ -1,6 +1,7 @@
 #include "shell/convert_command.h"
 
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "mime/message_rewriter.h"
@@ -30,11 +31,16 @@ CarrierCode ClassifyCurrentSender() {
 // The rewritten source, or nothing when the host is to keep its own.
 std::optional<std::string> RewriteForHost(std::string_view source, const char* subject, CarrierCode carrier,
                                           RewriteReport* report) {
-    bool changed = false;
-    std::string rewritten = RewriteMessage(source, subject, true, changed, carrier, report);
-    // The host reads the source up to its first NUL: all after it would be lost for good.
-    if (!changed || rewritten.find('\0') != std::string::npos) return std::nullopt;
-    return rewritten;
+    try {
+        bool changed = false;
+        std::string rewritten = RewriteMessage(source, subject, true, changed, carrier, report);
+        // The host reads the source up to its first NUL: all after it would be lost for good.
+        if (!changed || rewritten.find('\0') != std::string::npos) return std::nullopt;
+        return rewritten;
+    } catch (const std::bad_alloc&) {
+        // Out of memory on a huge message: the host's message stays as it was.
+        return std::nullopt;
+    }
 }
 
 }  // namespace

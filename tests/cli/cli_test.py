@@ -86,6 +86,19 @@ class Cli(unittest.TestCase):
         self.assertIn(b"CreateZaverGlyphory: true", self.read("m.eml"))
         self.assertEqual(sorted(os.listdir(self.dir.name)), ["m.eml", "m.eml~"])
 
+    def test_a_pipe_is_read_and_a_marked_message_stays_untouched_in_place(self):
+        r = subprocess.run([CLI, "convert", "--images", IMAGES, "/dev/stdin", "-o", self.path("out.eml")], input=DOCOMO,
+                           capture_output=True)  # a pipe, through its name: no size, no seeking
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertIn(b"cid:docomo.F89F.gif", self.read("out.eml"))
+        marked = b"From: a@docomo.ne.jp\nContent-Type: text/plain\nCreateZaverGlyphory: true\n\nno pictograph\n"
+        self.path("marked.eml", marked)
+        os.utime(self.path("marked.eml"), (1000000000, 1000000000))
+        r = run("convert", "--images", IMAGES, "--force", self.path("marked.eml"), "--in-place")
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertEqual((self.read("marked.eml"), os.stat(self.path("marked.eml")).st_mtime), (marked, 1000000000))
+        self.assertFalse(os.path.exists(self.path("marked.eml~")))
+
     def test_standard_input_and_output(self):
         r = run("convert", "--images", IMAGES, "-", "-o", "-", stdin=DOCOMO)
         self.assertEqual(r.returncode, 0)

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "mime/mime_tree.h"
+#include "tests/common/mime_parts.h"
 
 #include "mime/entity_kind.h"
 #include "mime/message_rewriter.h"

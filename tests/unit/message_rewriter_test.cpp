@@ -203,6 +203,12 @@ TEST_F(Rewrite, EntitiesThatStayAreWrittenAsTheyCameBesideAChangedOne) {
     EXPECT_EQ(out, "Content-Type: multipart/mixed; boundary=\"out\"\r\nCreateZaverGlyphory: true\r\n\r\n--out\r\n" + padded +
                        "--out\r\n" + unclosed + "--out\r\nContent-Type: multipart/alternative; boundary=\"<B1>\"\r\n\r\n" +
                        Alternative(1, "ISO-2022-JP", "8bit", "\xF8\x9F\r\n", SUN + "<BR>") + "--out\r\n" + unclosed + "--out--");
+    // Unclosed, its last part converted in place and ending without a line break: the closing
+    // delimiter added after it begins a line of its own.
+    const std::string html = "Content-Type: text/html; charset=Shift_JIS\r\n\r\n<p>\xF8\x9F</p>";
+    const std::string glued = RewriteMessage("Content-Type: multipart/mixed; boundary=\"u\"\r\n\r\n--u\r\n" + html, "", true, changed,
+                                             CARRIER_DOCOMO);
+    EXPECT_EQ(glued.substr(glued.size() - 13), "</p>\r\n--u--\r\n");
     // The whole message unclosed and without a pictograph: only marked.
     const std::string message = "Content-Type: multipart/mixed; boundary=\"u\"\r\n\r\n--u\r\n" + unclosed;
     EXPECT_EQ(RewriteMessage(message, "", true, changed, CARRIER_DOCOMO),

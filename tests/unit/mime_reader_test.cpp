@@ -4,6 +4,7 @@
 
 #include "mime/header_lines.h"
 #include "mime/mime_tree.h"
+#include "tests/common/mime_parts.h"
 
 namespace {
 
@@ -110,11 +111,12 @@ TEST(GetTypeParameter, FindsTheNamedParameter) {
 // its parts (one without its closing delimiter it writes as it came).
 std::string WrittenBack(const MimeTree& tree, size_t index) {
     const MimeEntity& entity = tree[index];
-    if (entity.kind.media != MediaKind::Multipart || !entity.closed) return std::string(entity.text);
-    std::string out = std::string(entity.split.header) + "\r\n" + std::string(entity.preamble);
+    if (entity.media != MediaKind::Multipart || !entity.closed) return std::string(entity.text);
+    const std::string boundary = KindOf(entity).boundary;
+    std::string out = std::string(entity.Header()) + "\r\n" + std::string(entity.Preamble());
     for (size_t part = FirstPart(index); part < entity.end; part = tree[part].end)
-        out += "--" + entity.kind.boundary + std::string(tree[part].delimiterEnd) + WrittenBack(tree, part);
-    return out + "--" + entity.kind.boundary + "--" + std::string(entity.epilogue);
+        out += "--" + boundary + std::string(tree[part].DelimiterEnd()) + WrittenBack(tree, part);
+    return out + "--" + boundary + "--" + std::string(entity.Epilogue());
 }
 
 const std::string MIXED = "Content-Type: multipart/mixed; boundary=\"b\"\r\n\r\n";
@@ -123,13 +125,14 @@ TEST(ReadMimeTree, PreamblePartsClosingEpilogue) {
     const std::string message = MIXED + "preamble\r\n--b\r\nA: 1\r\n\r\none\r\n--b\r\nA: 2\r\n\r\ntwo\r\n--b--\r\nepilogue\r\n";
     const MimeTree tree = ReadMimeTree(message);
     ASSERT_EQ(tree.size(), 3u);
-    EXPECT_EQ(tree[0].preamble, "preamble\r\n");
+    EXPECT_EQ(tree[0].Preamble(), "preamble\r\n");
     EXPECT_EQ(PartTextsOf(message), (std::vector<std::string_view>{"A: 1\r\n\r\none\r\n", "A: 2\r\n\r\ntwo\r\n"}));
     EXPECT_TRUE(tree[0].closed);
-    EXPECT_EQ(tree[0].epilogue, "\r\nepilogue\r\n");
+    EXPECT_EQ(tree[0].Epilogue(), "\r\nepilogue\r\n");
     EXPECT_EQ(WrittenBack(tree, 0), message);
     // Without a closing delimiter the last part runs to the end.
-    const MimeTree open = ReadMimeTree(MIXED + "--b\r\none\r\n--b\r\ntwo");
+    const std::string unclosed = MIXED + "--b\r\none\r\n--b\r\ntwo";
+    const MimeTree open = ReadMimeTree(unclosed);
     EXPECT_FALSE(open[0].closed);
     EXPECT_EQ(open.back().text, "two");
 }
@@ -165,9 +168,10 @@ TEST(ReadMimeTree, EntitiesDeeperThanTheBoundAreBytes) {
     std::string message;
     for (int depth = 0; depth <= MAX_MIME_DEPTH; ++depth)
         message += "Content-Type: multipart/mixed; boundary=\"b" + std::to_string(depth) + "x\"\r\n\r\n--b" + std::to_string(depth) + "x\r\n";
-    const MimeTree tree = ReadMimeTree(message + "Content-Type: text/plain\r\n\r\nx");
+    message += "Content-Type: text/plain\r\n\r\nx";
+    const MimeTree tree = ReadMimeTree(message);
     ASSERT_EQ(tree.size(), static_cast<size_t>(MAX_MIME_DEPTH) + 1);
-    EXPECT_EQ(tree.back().kind.media, MediaKind::Other);
+    EXPECT_EQ(tree.back().media, MediaKind::Other);
     EXPECT_EQ(tree.back().text, "Content-Type: multipart/mixed; boundary=\"b64x\"\r\n\r\n--b64x\r\nContent-Type: text/plain\r\n\r\nx");
 }
 

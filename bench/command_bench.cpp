@@ -1,12 +1,12 @@
-// The command's whole road for a message, in process, beside the rewrite alone: what
+// The command's whole way with a message, in process, beside the rewrite alone: what
 // `glyphory convert FILE -o OUT` does with one message (the file read, the conversion through
 // the built-in host as the mail client runs it, the count of what it shows, the result written
 // through a temporary file renamed into place), with the installed settings and images, each
 // image carried in the message. On the peers' corpus (shared/perf/gen_corpus.py) and on a 5 MB
 // Shift_JIS message from a Docomo sender, dense with pictographs. Besides Google Benchmark's own
 // report it prints one line per message, medians of the runs:
-//   glyphory-road MESSAGE BYTES road MB/s=R rewrite MB/s=W road/rewrite=X.XXx
-//   glyphory_bench_road CORPUS_DIR [benchmark options]
+//   glyphory-command MESSAGE BYTES command MB/s=R rewrite MB/s=W command/rewrite=X.XXx
+//   glyphory_bench_command CORPUS_DIR [benchmark options]
 #include <stdlib.h>
 
 #include <algorithm>
@@ -21,7 +21,7 @@
 
 #include "bench/sample_text.h"
 #include "cli/archive.h"
-#include "cli/road.h"
+#include "cli/conversion.h"
 #include "host/mail_host.h"
 #include "mime/message_rewriter.h"
 #include "render/pictograph_map.h"
@@ -40,9 +40,9 @@ void SetUpHost() {
     ScanPictographFolder(images + "docomo/", "docomo", true, g_mapDocomo);
 }
 
-// One message down the command's road from in to out, as each file of a folder goes (a file
+// One message through the command from in to out, as each file of a folder goes (a file
 // named on the command line also says its line on standard error).
-Tally RunRoad(const fs::path& in, const fs::path& out) {
+Tally RunCommand(const fs::path& in, const fs::path& out) {
     Options options;
     options.command = "convert";
     Tally tally;
@@ -63,15 +63,15 @@ std::vector<Message>& Messages() {
     return messages;
 }
 
-// The folder of its own that the road writes into, removed when the run ends.
+// The folder of its own that the command writes into, removed when the run ends.
 fs::path& Scratch() {
     static fs::path scratch;
     return scratch;
 }
 
-void Road(benchmark::State& state, const Message* message) {
+void Command(benchmark::State& state, const Message* message) {
     const fs::path out = Scratch() / ("out-" + message->name);
-    for (auto _ : state) benchmark::DoNotOptimize(RunRoad(message->path, out));
+    for (auto _ : state) benchmark::DoNotOptimize(RunCommand(message->path, out));
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * message->text.size()));
 }
 
@@ -96,10 +96,10 @@ public:
     void Finalize() override {
         ConsoleReporter::Finalize();
         for (const Message& m : Messages()) {
-            const double road = Median("road/" + m.name), rewrite = Median("rewrite/" + m.name);
-            if (road > 0 && rewrite > 0)
-                std::printf("glyphory-road %s %zu road MB/s=%.1f rewrite MB/s=%.1f road/rewrite=%.2fx\n", m.name.c_str(),
-                            m.text.size(), road, rewrite, road / rewrite);
+            const double command = Median("command/" + m.name), rewrite = Median("rewrite/" + m.name);
+            if (command > 0 && rewrite > 0)
+                std::printf("glyphory-command %s %zu command MB/s=%.1f rewrite MB/s=%.1f command/rewrite=%.2fx\n", m.name.c_str(),
+                            m.text.size(), command, rewrite, command / rewrite);
         }
     }
 
@@ -133,18 +133,18 @@ int Register(const std::string& dir) {
                           ""});
     WriteOutput(dense.string(), Messages().back().text);
     for (Message& m : Messages()) {
-        // A message the road leaves alone would measure nothing of the conversion.
-        const Tally tally = RunRoad(m.path, Scratch() / ("out-" + m.name));
+        // A message the command leaves alone would measure nothing of the conversion.
+        const Tally tally = RunCommand(m.path, Scratch() / ("out-" + m.name));
         if (tally.messages != 1 || !tally.leftAlone.empty()) {
-            std::fprintf(stderr, "%s: the road left it alone\n", m.name.c_str());
+            std::fprintf(stderr, "%s: the command left it alone\n", m.name.c_str());
             return 1;
         }
         char subject[1024] = {};
         TheMailHost().SetCurrentMessage(m.text);
         TheMailHost().GetSpecifiedHeader("Subject", subject, sizeof subject - 1);
         m.subject = subject;
-        // The road waits on the disk too: both rates are of the time that passed.
-        benchmark::RegisterBenchmark(("road/" + m.name).c_str(), Road, &m)->UseRealTime()->Unit(benchmark::kMillisecond);
+        // The command waits on the disk too: both rates are of the time that passed.
+        benchmark::RegisterBenchmark(("command/" + m.name).c_str(), Command, &m)->UseRealTime()->Unit(benchmark::kMillisecond);
         benchmark::RegisterBenchmark(("rewrite/" + m.name).c_str(), Rewrite, &m)->UseRealTime()->Unit(benchmark::kMillisecond);
     }
     return 0;
@@ -158,7 +158,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     SetUpHost();
-    std::string scratch = (fs::temp_directory_path() / "glyphory_bench_road.XXXXXX").string();
+    std::string scratch = (fs::temp_directory_path() / "glyphory_bench_command.XXXXXX").string();
     if (!mkdtemp(scratch.data())) {
         std::perror("mkdtemp");
         return 1;
