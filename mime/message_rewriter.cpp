@@ -73,7 +73,8 @@ bool AppendTextEntity(Rewrite& rewrite, size_t index) {
     const size_t start = out.size();
     const HeaderLines lines = HeaderLinesOf(rewrite, index);
     RewriteReport converted;
-    if (AppendConvertedTextEntity(out, KindOf(entity), lines, entity.Body(), rewrite.shared, rewrite.closingBytes, converted))
+    // Read from the lines at hand (the marker is no Content- line): a header is split once.
+    if (AppendConvertedTextEntity(out, ClassifyEntity(lines), lines, entity.Body(), rewrite.shared, rewrite.closingBytes, converted))
         return KeepConverted(rewrite, index, start, converted, nullptr, 0);
     if (index == 0 && rewrite.marked) {
         ReserveMore(out, entity.text.size() + sizeof MARKER_LINE + 4);
@@ -204,9 +205,10 @@ bool AppendParts(Rewrite& rewrite, size_t index, std::string_view delimiter, Rel
 bool AppendMultipartEntity(Rewrite& rewrite, size_t index, RelatedImages* related) {
     const MimeEntity& entity = rewrite.tree[index];
     std::string& out = rewrite.out;
-    const std::string delimiter = "--" + KindOf(entity).boundary;
+    const HeaderLines lines = HeaderLinesOf(rewrite, index);
+    const std::string delimiter = "--" + ClassifyEntity(lines).boundary;
     const size_t entityStart = out.size();
-    AppendHeaderLines(out, HeaderLinesOf(rewrite, index));
+    AppendHeaderLines(out, lines);
     const size_t bodyStart = out.size();
     // A multipart/related entity carries the images its parts show as parts of its own.
     RelatedImages ownImages;

@@ -60,6 +60,11 @@ size_t TreeReader::NextDelimiter(size_t from) const {
 // line is the first CR LF CR LF of the entity, as SplitHeaderAndBody finds it.
 void TreeReader::ReadHeader(size_t start, size_t& blank, size_t& end) const {
     blank = end = NONE;
+    // Outside every multipart entity no delimiter can end it: searched for at once.
+    if (m_open.empty()) {
+        blank = FindBytes(m_message, "\r\n\r\n", start);
+        return;
+    }
     for (size_t line = start; line < m_message.size();) {
         if (DelimiterAt(line) != NONE) {
             end = line;
