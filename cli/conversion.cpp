@@ -47,7 +47,7 @@ std::string ReadInput(const std::string& path) {
     // A regular file is read at once into a string of its size (one more byte tells that it
     // grew); a pipe or a device has none, and is read in growing blocks.
     std::error_code error;
-    const uintmax_t known = fs::is_regular_file(path, error) ? fs::file_size(path, error) : 0;
+    const uintmax_t known = fs::file_size(path, error);  // only a regular file has one
     std::string text;
     for (size_t size = 0;;) {
         text.resize(size + (known > 0 && !error && size == 0 ? static_cast<size_t>(known) + 1 : std::max<size_t>(64 * 1024, size)));
