@@ -23,9 +23,9 @@ namespace {
 
 void Count(Tally& tally, const Outcome& outcome) {
     ++tally.messages;
-    tally.pictographs += outcome.replaced;
-    tally.imagesCarried += outcome.imagesCarried;
-    tally.imageBytes += outcome.imageBytes;
+    tally.pictographs += outcome.report.Shown();
+    tally.imagesCarried += outcome.report.imagesCarried;
+    tally.imageBytes += outcome.report.imageBytes;
     if (outcome.converted && outcome.carrier < 3) ++tally.converted[outcome.carrier];
     else if (outcome.leftAlone.empty()) ++tally.marked;
     else ++tally.leftAlone[outcome.leftAlone];

@@ -176,19 +176,15 @@ Outcome ConvertCrLfMessage(std::string message, bool force) {
     }
     Outcome outcome;
     outcome.rewritten = *result != source;
-    outcome.replaced = report.bodyImages + report.subjectImages;
-    outcome.converted = outcome.replaced > 0;
+    outcome.converted = report.Shown() > 0;
     outcome.carrier = carrier;
-    outcome.imagesCarried = report.imagesCarried;
-    outcome.imageBytes = report.imageBytes;
-    outcome.ownHtml = report.ownHtml;
-    outcome.senderHtml = report.senderHtml;
-    outcome.summary = outcome.converted ? "converted (" + std::string(CarrierName(carrier)) + ", " + std::to_string(outcome.replaced) +
-                                           " pictograph" + (outcome.replaced == 1 ? "" : "s") + " replaced)"
+    outcome.summary = outcome.converted ? "converted (" + std::string(CarrierName(carrier)) + ", " + std::to_string(report.Shown()) +
+                                           " pictograph" + (report.Shown() == 1 ? "" : "s") + " replaced)"
                                      : "marked as converted: no known pictograph";
-    if (outcome.imagesCarried)
-        outcome.summary += "; " + std::to_string(outcome.imagesCarried) + " image" + (outcome.imagesCarried == 1 ? "" : "s") +
-                        " carried in it, " + std::to_string(outcome.imageBytes) + " bytes";
+    if (report.imagesCarried)
+        outcome.summary += "; " + std::to_string(report.imagesCarried) + " image" + (report.imagesCarried == 1 ? "" : "s") +
+                        " carried in it, " + std::to_string(report.imageBytes) + " bytes";
+    outcome.report = report;
     outcome.message = std::move(*result);
     return outcome;
 }
@@ -211,7 +207,7 @@ Outcome ConvertMessage(std::string message, bool force) {
         at = end == text.size() ? end : end + 1;  // the LF begins the next run
     }
     text.resize(kept);
-    outcome.ownHtml = outcome.senderHtml = std::nullopt;  // they stood in the CR LF message
+    outcome.report.ownHtml = outcome.report.senderHtml = std::nullopt;  // they stood in the CR LF message
     return outcome;
 }
 

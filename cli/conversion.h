@@ -43,12 +43,10 @@ struct Outcome {
     bool converted = false;
     bool rewritten = false;  // message differs from what came in
     CarrierCode carrier = 0;
-    size_t replaced = 0;
-    size_t imagesCarried = 0, imageBytes = 0;  // the image parts the conversion added
+    // What the conversion showed and carried; where its HTML parts stand in message
+    // (ConvertCrLfMessage only).
+    RewriteReport report;
     std::string leftAlone;  // why the message stays as it is, for the summary; empty when it does not
-    // Where the HTML part the conversion made stands in message, and the first of the
-    // sender's it gave images (ConvertCrLfMessage only).
-    std::optional<Span> ownHtml, senderHtml;
 };
 
 [[nodiscard]] const char* CarrierName(CarrierCode carrier);

@@ -141,8 +141,8 @@ std::optional<std::string> SanitizedHtml(const TextEntity& html, const ImageUrlO
 // conversion made (as it reports it: no sender can forge it); else a sender's HTML part that
 // shows images of ours, sanitized; else the first text, escaped; else nothing.
 std::string ContentOf(std::string_view message, const Outcome& outcome, CarrierCode carrier, const ImageUrlOf& link) {
-    if (outcome.ownHtml) {
-        if (const std::optional<TextEntity> own = DecodeEntity(EntityAt(message, *outcome.ownHtml))) {
+    if (outcome.report.ownHtml) {
+        if (const std::optional<TextEntity> own = DecodeEntity(EntityAt(message, *outcome.report.ownHtml))) {
             const size_t body = own->text.find("<BODY>\r\n"), end = own->text.rfind("</BODY>");
             if (body != std::string::npos && end != std::string::npos && end > body) {
                 const std::string html = own->text.substr(body + 8, end - body - 8);
@@ -150,8 +150,8 @@ std::string ContentOf(std::string_view message, const Outcome& outcome, CarrierC
             }
         }
     }
-    if (outcome.senderHtml)
-        if (const std::optional<TextEntity> html = DecodeEntity(EntityAt(message, *outcome.senderHtml)))
+    if (outcome.report.senderHtml)
+        if (const std::optional<TextEntity> html = DecodeEntity(EntityAt(message, *outcome.report.senderHtml)))
             if (std::optional<std::string> safe = SanitizedHtml(*html, link)) return *safe;
     // A message converted before: its HTML shows the images already.
     const MimeTree tree = ReadMimeTree(message);

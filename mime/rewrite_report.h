@@ -20,6 +20,9 @@ struct RewriteReport {
     // The first HTML part of ours (a text's rendering) and the first HTML part of the sender's
     // that got images.
     std::optional<Span> ownHtml, senderHtml;
+
+    // The pictographs the message shows as images.
+    [[nodiscard]] size_t Shown() const { return bodyImages + subjectImages; }
 };
 
 // What the one entity's conversion adds to the report of its message.

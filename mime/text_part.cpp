@@ -74,29 +74,26 @@ const SubjectHtml& RenderSubject(HtmlCharset htmlCharset, MessageHtml& shared) {
 // The HTML part's text appended to out: the head, the Subject block when the Subject holds a
 // pictograph, the body and the tail; the pictographs of the body it shows.
 size_t AppendHtml(std::string& out, HtmlCharset htmlCharset, const SubjectHtml& subject, std::string_view body, MessageHtml& shared) {
-    bool found = false;
-    size_t bodyStart;
-    if (htmlCharset == HtmlCharset::Utf8) {
-        // UTF-8 throughout, without the host's converter.
-        out.append(HTML_HEAD_UTF8);
-        if (subject.found) out.append(SUBJECT_LABEL).append(subject.html).append(LINE_BREAK).append(SUBJECT_RULE);
-        bodyStart = out.size();
-        AppendUtf8AsHtml(out, body, shared.carrier, found);
-        const size_t shown = CountImageTags(std::string_view(out).substr(bodyStart));
-        out.append(HTML_TAIL);
-        return shown;
-    }
-    // Every piece through the host's converter, the client's own ISO-2022-JP.
-    out.append(ToIso2022Jp(shared.head, HTML_HEAD));
+    const bool utf8 = htmlCharset == HtmlCharset::Utf8;
+    // UTF-8 throughout, without the host's converter; else every fixed piece through it, in the
+    // client's own ISO-2022-JP.
+    const auto fixed = [&](std::optional<std::string>& converted, const char* sjis) -> std::string_view {
+        return utf8 ? std::string_view(sjis) : std::string_view(ToIso2022Jp(converted, sjis));
+    };
+    out.append(utf8 ? std::string_view(HTML_HEAD_UTF8) : fixed(shared.head, HTML_HEAD));
     if (subject.found)
-        out.append(ToIso2022Jp(shared.subjectLabel, SUBJECT_LABEL))
+        out.append(fixed(shared.subjectLabel, SUBJECT_LABEL))
             .append(subject.html)
-            .append(ToIso2022Jp(shared.lineBreak, LINE_BREAK))
-            .append(ToIso2022Jp(shared.rule, SUBJECT_RULE));
-    bodyStart = out.size();
-    AppendTextAsHtml(out, body, found, shared.carrier);
+            .append(fixed(shared.lineBreak, LINE_BREAK))
+            .append(fixed(shared.rule, SUBJECT_RULE));
+    const size_t bodyStart = out.size();
+    bool found = false;
+    if (utf8)
+        AppendUtf8AsHtml(out, body, shared.carrier, found);
+    else
+        AppendTextAsHtml(out, body, found, shared.carrier);
     const size_t shown = CountImageTags(std::string_view(out).substr(bodyStart));
-    out.append(ToIso2022Jp(shared.tail, HTML_TAIL));
+    out.append(fixed(shared.tail, HTML_TAIL));
     return shown;
 }
 
