@@ -232,9 +232,9 @@ bool AppendMultipartEntity(Rewrite& rewrite, size_t index, RelatedImages* relate
         out.append(entity.Body());
         return false;
     }
-    const size_t headerSize = bodyStart - entityStart;
-    if (entity.closed && entity.bodyStart == headerSize &&
-        std::string_view(out).substr(entityStart, headerSize) == entity.text.substr(0, headerSize))
+    const size_t headerBlockSize = bodyStart - entityStart;  // its blank line included
+    if (entity.closed && entity.bodyStart == headerBlockSize &&
+        std::string_view(out).substr(entityStart, headerBlockSize) == entity.text.substr(0, headerBlockSize))
         return false;
     out.resize(entityStart);
     AppendGrowing(out, entity.text);
