@@ -48,7 +48,8 @@ configure_and_build "$build/sanitize" -DCMAKE_BUILD_TYPE=Debug \
 run_ctest "native unit tests under ASan and UBSan" "$build/sanitize" -j "$jobs" -E mail_client_thunderbird
 
 # Bounded fuzz runs (libFuzzer, ASan, UBSan) where strangers' bytes enter, from the seeds:
-# the message rewrite for a minute, the walks, the header decoder and the INI reader for 20 s.
+# the message rewrite for a minute, with carried images for 30 s, the walks, the header decoder
+# and the INI reader for 20 s.
 configure_and_build "$build/fuzz" -DCMAKE_CXX_COMPILER=clang++ -S "$root/fuzz"
 fuzz() {  # fuzz TARGET SEEDS SECONDS [options...]
     local target=$1 seeds=$2 seconds=$3
@@ -64,6 +65,7 @@ fuzz() {  # fuzz TARGET SEEDS SECONDS [options...]
     fi
 }
 fuzz rewrite_fuzzer corpus 60 -dict="$root/fuzz/mime.dict" -max_len=4096
+fuzz carried_images_fuzzer corpus 30 -dict="$root/fuzz/mime.dict" -max_len=4096
 fuzz walk_fuzzer corpus_walk 20 -dict="$root/fuzz/mime.dict" -max_len=4096
 fuzz encoded_words_fuzzer corpus_words 20 -max_len=1024
 fuzz ini_fuzzer corpus_ini 20 -max_len=4096
