@@ -23,6 +23,7 @@ namespace {
 
 void Count(Tally& tally, const Outcome& outcome) {
     ++tally.messages;
+    tally.failed += outcome.failed;
     tally.pictographs += outcome.report.Shown();
     tally.imagesCarried += outcome.report.imagesCarried;
     tally.imageBytes += outcome.report.imageBytes;
@@ -68,8 +69,9 @@ namespace {
 constexpr std::chrono::seconds LOCK_WAIT{30};
 
 // What a writer that took only the kernel lock appended to the replaced mbox, appended to the
-// new one under the locks again.
-void KeepLateMail(const fs::path& path, const std::string& late, const std::string& shown) {
+// new one under the locks again; failing that, it stays in FILE~ (named), or in a new
+// FILE.late (a folder run keeps no old file).
+void KeepLateMail(const fs::path& path, const std::string& late, const std::string& shown, bool named) {
     std::string error;
     const std::unique_ptr<MailboxLock> lock = MailboxLock::Take(path, LOCK_WAIT, error);
     std::ofstream out;
@@ -79,9 +81,19 @@ void KeepLateMail(const fs::path& path, const std::string& late, const std::stri
         out.write(late.data(), static_cast<std::streamsize>(late.size()));
         out.close();
     }
-    if (!lock || !out)
-        throw Failure{"cannot add to " + shown + " the mail delivered while it was replaced (" + std::to_string(late.size()) +
-                      " bytes, kept in the old file): " + (lock ? SystemReason() : error)};
+    if (lock && out) return;
+    const std::string reason = lock ? SystemReason() : error;
+    std::string kept = path.string() + "~";
+    if (!named) {
+        std::error_code exists;
+        kept = path.string() + ".late";
+        for (int n = 1; fs::exists(kept, exists); ++n) kept = path.string() + ".late." + std::to_string(n);
+        std::string ignored;
+        const std::optional<FileState> like = ReadFileState(path, ignored);
+        WriteOutput(kept, late, like ? &*like : nullptr);
+    }
+    throw Failure{"cannot add to " + shown + " the mail delivered while it was replaced (" + std::to_string(late.size()) +
+                  " bytes, kept in " + kept + "): " + reason};
 }
 
 // Every message of an mbox converted, written to target (the mbox itself when in place;
@@ -94,6 +106,7 @@ void KeepLateMail(const fs::path& path, const std::string& late, const std::stri
 void ConvertMbox(const fs::path& path, std::istream* input, const std::string& shown, const fs::path& target, bool named,
                  const Options& options, Tally& tally, Progress& progress) {
     std::string error;
+    const bool standardInput = input != nullptr;
     std::unique_ptr<MailboxLock> lock;
     std::unique_ptr<std::istream> locked;
     std::ifstream file;
@@ -107,21 +120,31 @@ void ConvertMbox(const fs::path& path, std::istream* input, const std::string& s
         if (!file) throw Failure{"cannot read " + shown + ": " + SystemReason()};
         input = &file;
     }
-    const bool toOutput = target == "-";
+    // Standard output, a device or a pipe is written to as it is; a file, through a temporary
+    // file renamed into place, with the mode of the file it replaces or else of the mbox read.
+    std::string none;
+    const std::optional<FileState> old =
+        target == "-" ? std::nullopt : options.inPlace ? lock->Locked() : ReadFileState(target, none);
+    const bool toOutput = target == "-" || (old && !old->regular);
+    std::ofstream device;
+    std::ostream& direct = target == "-" ? std::cout : device;
+    const std::string directName = target == "-" ? std::string("standard output") : target.string();
     TemporaryFile temporary;
-    bool replacing = false;
-    if (!toOutput) {
-        std::string none;
-        const std::optional<FileState> old = options.inPlace ? lock->Locked() : ReadFileState(target, none);
-        if (!temporary.Create(TemporaryBeside(target), old ? &*old : nullptr, error)) throw Failure{"cannot write " + error};
-        replacing = old.has_value();
+    if (toOutput && target != "-") {
+        device.open(target, std::ios::binary);
+        if (!device) throw Failure{"cannot write " + directName + ": " + SystemReason()};
+    } else if (!toOutput) {
+        const std::optional<FileState> read = old || standardInput ? std::nullopt : ReadFileState(path, none);
+        if (!temporary.Create(TemporaryBeside(target), old ? &*old : read ? &*read : nullptr, error))
+            throw Failure{"cannot write " + error};
     }
+    const bool replacing = old.has_value();
     // Written a megabyte at a time: each write is a system call.
     std::string pending;
     const auto flush = [&] {
-        if (toOutput ? !std::cout.write(pending.data(), static_cast<std::streamsize>(pending.size()))
+        if (toOutput ? !direct.write(pending.data(), static_cast<std::streamsize>(pending.size()))
                      : !temporary.Write(pending, error))
-            throw Failure{"cannot write " + (toOutput ? "standard output: " + SystemReason() : error)};
+            throw Failure{"cannot write " + (toOutput ? directName + ": " + SystemReason() : error)};
         pending.clear();
     };
     const auto write = [&](std::string_view bytes) {
@@ -129,23 +152,24 @@ void ConvertMbox(const fs::path& path, std::istream* input, const std::string& s
         if (pending.size() >= (1u << 20)) flush();
     };
     bool changed = false;
-    const bool read = ForEachMboxMessage(*input, [&](std::string_view fromLine, std::string_view message) {
+    const bool read = ForEachMboxMessage(*input, [&](std::string_view fromLine, std::string_view message, bool quoted) {
         if (lock) lock->Refresh();
         write(fromLine);
         if (fromLine.empty()) {  // bytes before the first message
             write(message);
             return;
         }
-        Outcome outcome = ConvertMessage(UnquoteMboxLines(message), options.force);
+        Outcome outcome = ConvertMessage(quoted ? UnquoteMboxLines(message) : std::string(message), options.force);
         Count(tally, outcome);
         Advance(progress, tally, fromLine.size() + message.size());
         if (options.verbose) Say(shown + ": " + std::string(fromLine.substr(0, fromLine.find_first_of("\r\n"))) + ": " + outcome.summary);
         if (outcome.leftAlone.empty()) {
-            std::string converted = QuoteMboxLines(outcome.message);
+            std::string converted = quoted ? QuoteMboxLines(outcome.message) : std::move(outcome.message);
             // The blank line before the next "From " line stays.
             const std::string_view lineEnd = LineEndOf(message);
             if (EndsWithBlankLine(message, lineEnd) && !EndsWithBlankLine(converted, lineEnd)) converted += lineEnd;
             UpdateContentLength(converted);
+            RemoveUidHeader(converted);
             changed |= converted != message;
             write(converted);
         } else {
@@ -155,7 +179,7 @@ void ConvertMbox(const fs::path& path, std::istream* input, const std::string& s
     if (!read) throw Failure{"cannot read " + shown + ": " + SystemReason()};
     flush();
     if (toOutput) {
-        if (!std::cout.flush()) throw Failure{"cannot write standard output: " + SystemReason()};
+        if (!direct.flush()) throw Failure{"cannot write " + directName + ": " + SystemReason()};
         return;
     }
     if (options.inPlace && !changed) return;
@@ -169,11 +193,15 @@ void ConvertMbox(const fs::path& path, std::istream* input, const std::string& s
             throw Failure{shown + " changed while it was converted (written to without its locks): left as it was"};
         if (named && !KeepCopy(path, path.string() + "~", error)) throw Failure{"cannot keep the old mbox: " + error};
     }
+    // An interruption now would leave mail delivered meanwhile in the old file, which a folder
+    // run keeps no copy of: it waits until that mail is in the new one.
+    std::optional<SignalsHeld> held;
+    if (options.inPlace) held.emplace();
     if (!temporary.MoveTo(target, replacing, error)) throw Failure{"cannot write " + error};
     if (!options.inPlace) return;
     const std::string late = lock->ReleaseAndTakeLateMail();
     lock.reset();
-    if (!late.empty()) KeepLateMail(path, late, shown);
+    if (!late.empty()) KeepLateMail(path, late, shown, named);
 }
 
 // Standard input with its first bytes, read to tell an mbox from a message, before the rest.

@@ -21,6 +21,7 @@ struct Tally {
     std::map<std::string, size_t> leftAlone;  // by reason
     size_t notMessages = 0;
     size_t unreadable = 0;
+    size_t failed = 0;  // conversions that ran out of memory (counted among those left alone too)
 };
 
 // The progress line of a long run, on a terminal only, redrawn at most five times a second.

@@ -170,8 +170,11 @@ Outcome ConvertCrLfMessage(std::string message, bool force) {
         const MediaKind media = ClassifyEntity(SplitHeaderLines(SplitHeaderAndBody(source).header)).media;
         if ((g_mapAU.Embedded() || g_mapDocomo.Embedded() || g_mapSoftbank.Embedded()) && HoldsImageContentId(source))
             return unchanged("it holds a Content-ID of the form of the images the conversion adds");
-        if (media == MediaKind::PlainText || media == MediaKind::Multipart)
-            return unchanged("the conversion failed (out of memory), the message is as it was");
+        if (media == MediaKind::PlainText || media == MediaKind::Multipart) {
+            Outcome failed = unchanged("the conversion failed (out of memory), the message is as it was");
+            failed.failed = true;
+            return failed;
+        }
         return unchanged(media == MediaKind::Html ? "an HTML message without a known pictograph" : "not a text message");
     }
     Outcome outcome;

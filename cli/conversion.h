@@ -47,6 +47,7 @@ struct Outcome {
     // (ConvertCrLfMessage only).
     RewriteReport report;
     std::string leftAlone;  // why the message stays as it is, for the summary; empty when it does not
+    bool failed = false;    // it stays so for want of memory: the run ends with status 1
 };
 
 [[nodiscard]] const char* CarrierName(CarrierCode carrier);

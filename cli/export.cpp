@@ -244,8 +244,8 @@ void ForEachMessageIn(const fs::path& path, bool mbox, const std::function<void(
     }
     if (mbox || IsMboxStart(ReadHead(path))) {
         std::ifstream in(path, std::ios::binary);
-        const bool read = in && ForEachMboxMessage(in, [&](std::string_view fromLine, std::string_view message) {
-            if (!fromLine.empty()) each(UnquoteMboxLines(message));
+        const bool read = in && ForEachMboxMessage(in, [&](std::string_view fromLine, std::string_view message, bool quoted) {
+            if (!fromLine.empty()) each(quoted ? UnquoteMboxLines(message) : std::string(message));
         });
         if (!read) throw Failure{"cannot read " + path.string()};
         return;

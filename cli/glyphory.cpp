@@ -255,7 +255,7 @@ int Run(const Options& options) {
         }
     }
     if (long_run && options.command == "convert") PrintSummary(tally, progress);
-    return status;
+    return tally.failed ? 1 : status;
 }
 
 }  // namespace

@@ -92,6 +92,7 @@ std::string NewMaildirName(std::string_view name, std::string_view message) {
 
 void ReplaceMaildirMessage(const fs::path& file, std::string_view message, const FileState& like) {
     const fs::path replacement = Normal(file).parent_path() / NewMaildirName(file.filename().string(), message);
+    const SignalsHeld held;  // no interruption between the new name and the old one's removal
     WriteThroughTmp(replacement, message, &like, true);
     // A message renamed (its flags changed) or removed meanwhile stays as its reader left it.
     std::error_code error, ignored;

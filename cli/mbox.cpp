@@ -1,6 +1,8 @@
 #include "cli/mbox.h"
 
 #include <algorithm>
+#include <optional>
+#include <utility>
 
 #include "base/bytes.h"
 
@@ -33,38 +35,136 @@ std::string MapLines(std::string_view text, Change change) {
 
 bool IsMboxStart(std::string_view head) { return head.substr(0, 5) == "From "; }
 
-bool ForEachMboxMessage(std::istream& in, const std::function<void(std::string_view, std::string_view)>& each) {
-    std::string buffer;
-    std::string fromLine;
-    size_t start = 0;   // where the current message starts in buffer
-    size_t scanned = 0; // lines before this are known not to be "From " lines
-    bool first = true;
-    for (;;) {
-        // Every "From " line that stands at the start of a line in what is read.
-        for (size_t at = scanned; at < buffer.size();) {
-            const size_t end = buffer.find('\n', at);
-            if (end == std::string::npos) break;  // a line not yet read whole
-            if ((at == 0 || buffer[at - 1] == '\n') && IsFromLine(buffer, at)) {
-                if (!first || at > start) each(fromLine, std::string_view(buffer).substr(start, at - start));
-                first = false;
-                fromLine = buffer.substr(at, end + 1 - at);
-                start = end + 1;
-            }
-            at = end + 1;
-            scanned = at;
+namespace {
+
+// The number a Content-Length header line gives, or nothing.
+std::optional<size_t> ContentLengthOf(std::string_view line) {
+    constexpr std::string_view NAME = "Content-Length:";
+    if (!StartsWithIgnoringCase(line, NAME)) return std::nullopt;
+    line.remove_prefix(NAME.size());
+    while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
+    while (!line.empty() && (line.back() == '\r' || line.back() == '\n' || line.back() == ' ')) line.remove_suffix(1);
+    size_t value = 0;
+    if (line.empty() || line.size() > 15 || line.find_first_not_of("0123456789") != std::string_view::npos) return std::nullopt;
+    for (const char digit : line) value = value * 10 + static_cast<size_t>(digit - '0');
+    return value;
+}
+
+// A "From " line as delivery agents write it: the envelope sender, then the date as asctime
+// gives it ("Tue Dec  8 19:31:08 2026"). A sender's line that begins with "From " seldom is one.
+bool IsEnvelopeLine(std::string_view line) {
+    size_t at = line.find_first_of(" \t", 5);
+    if (at == std::string_view::npos || at == 5 || (at = line.find_first_not_of(" \t", at)) == std::string_view::npos)
+        return false;
+    const std::string_view date = line.substr(at);
+    constexpr std::string_view DAYS = "MonTueWedThuFriSatSun", MONTHS = "JanFebMarAprMayJunJulAugSepOctNovDec";
+    if (date.size() < 8 || date[3] != ' ' || date[7] != ' ') return false;
+    const size_t day = DAYS.find(date.substr(0, 3)), month = MONTHS.find(date.substr(4, 3));
+    return day != std::string_view::npos && day % 3 == 0 && month != std::string_view::npos && month % 3 == 0;
+}
+
+// Whether a body that ends at end ends its message: the next message's "From " line or the end
+// of the mbox follows, right there or after one line end (next: where). NeedsMore: the bytes
+// that tell are not all read yet.
+enum class BodyEnd { Holds, Fails, NeedsMore };
+BodyEnd CheckBodyEnd(std::string_view buffer, size_t end, bool atEnd, size_t& next) {
+    if (end > buffer.size()) return atEnd ? BodyEnd::Fails : BodyEnd::NeedsMore;
+    for (const std::string_view lineEnd : {std::string_view(), std::string_view("\n"), std::string_view("\r\n")}) {
+        const size_t at = end + lineEnd.size();
+        if (buffer.size() < at + 5 && !atEnd) return BodyEnd::NeedsMore;
+        if (buffer.substr(end, lineEnd.size()) != lineEnd) continue;
+        if (at == buffer.size() || IsFromLine(buffer, at)) {
+            next = at;
+            return BodyEnd::Holds;
         }
+    }
+    return BodyEnd::Fails;
+}
+
+}  // namespace
+
+bool ForEachMboxMessage(std::istream& in, const std::function<void(std::string_view, std::string_view, bool)>& each) {
+    std::string buffer;
+    std::string fromLine;                // of the current message; empty before the first one
+    size_t start = 0;                    // where the current message starts in buffer
+    size_t line = 0;                     // where the next line to look at begins
+    size_t searched = 0;                 // how far from line on no LF was found
+    bool inHeader = false;               // of the current message
+    size_t declared = std::string::npos;  // its Content-Length
+    size_t bodyEnd = std::string::npos;  // where that says its body ends, once its header is read
+    size_t passed = std::string::npos;   // the first "From " line taken for a line of that body
+    bool atEnd = false;
+    // The current message ends at end; quoted: its lines were read as mboxrd writes them.
+    const auto emit = [&](size_t end, bool quoted) {
+        if (!fromLine.empty() || end > start) each(fromLine, std::string_view(buffer).substr(start, end - start), quoted);
+        fromLine.clear();
+        start = end;
+        bodyEnd = passed = std::string::npos;
+    };
+    for (;;) {
+        for (;;) {
+            const size_t lf = buffer.find('\n', std::max(line, searched));
+            if (bodyEnd != std::string::npos && (lf == std::string::npos || bodyEnd <= lf)) {
+                // The body ends where its Content-Length says when the next message or the end
+                // of the mbox follows there (as Dovecot writes an mbox: its lines are as
+                // written, whatever they begin with); else its lines tell where it ends.
+                size_t next = 0;
+                const BodyEnd check = CheckBodyEnd(buffer, bodyEnd, atEnd, next);
+                if (check == BodyEnd::NeedsMore) break;
+                if (check == BodyEnd::Holds) {
+                    emit(next, false);
+                    line = searched = next;
+                    inHeader = false;
+                    continue;
+                }
+                bodyEnd = std::string::npos;
+                if (passed != std::string::npos) {
+                    line = searched = std::exchange(passed, std::string::npos);
+                    continue;
+                }
+            }
+            if (lf == std::string::npos) {
+                searched = buffer.size();
+                break;
+            }
+            const std::string_view text = std::string_view(buffer).substr(line, lf + 1 - line);
+            if (IsFromLine(buffer, line) && (bodyEnd == std::string::npos || IsEnvelopeLine(text))) {
+                if (passed != std::string::npos) {  // the length was wrong: the lines passed tell
+                    bodyEnd = std::string::npos;
+                    line = searched = std::exchange(passed, std::string::npos);
+                    continue;
+                }
+                emit(line, true);
+                fromLine = text;
+                start = lf + 1;
+                inHeader = true;
+                declared = std::string::npos;
+            } else if (IsFromLine(buffer, line)) {
+                if (passed == std::string::npos) passed = line;
+            } else if (inHeader && (text == "\n" || text == "\r\n")) {
+                inHeader = false;
+                bodyEnd = declared == std::string::npos ? declared : lf + 1 + declared;
+            } else if (inHeader) {
+                if (const std::optional<size_t> length = ContentLengthOf(text)) declared = *length;
+            }
+            line = searched = lf + 1;
+        }
+        if (atEnd) break;
         // The message read so far moves to the front; the next piece follows it.
         buffer.erase(0, start);
-        scanned -= start;
+        line -= start;
+        searched -= start;
+        if (bodyEnd != std::string::npos) bodyEnd -= start;
+        if (passed != std::string::npos) passed -= start;
         start = 0;
         const size_t size = buffer.size();
         buffer.resize(size + PIECE);
         in.read(buffer.data() + size, static_cast<std::streamsize>(PIECE));
         buffer.resize(size + static_cast<size_t>(in.gcount()));
-        if (in.gcount() == 0) break;
+        atEnd = in.gcount() == 0;
     }
     if (in.bad()) return false;
-    if (!first || !buffer.empty()) each(fromLine, buffer);
+    emit(buffer.size(), true);
     return true;
 }
 
@@ -106,6 +206,20 @@ void UpdateContentLength(std::string& message) {
         const size_t end = text.find(lineEnd, at);
         if (StartsWithIgnoringCase(text.substr(at, end - at), "Content-Length:")) {
             message.replace(at, end - at, "Content-Length: " + length);
+            return;
+        }
+        at = end + lineEnd.size();
+    }
+}
+
+void RemoveUidHeader(std::string& message) {
+    const std::string_view text = message;
+    const std::string_view lineEnd = LineEndOf(text);
+    for (size_t at = 0; at < text.size();) {
+        const size_t end = std::min(text.find(lineEnd, at), text.size());
+        if (end == at) return;  // the blank line that ends the header block
+        if (StartsWithIgnoringCase(text.substr(at, end - at), "X-UID:")) {
+            message.erase(at, std::min(end + lineEnd.size(), text.size()) - at);
             return;
         }
         at = end + lineEnd.size();

@@ -1,5 +1,6 @@
 // Mail archives as one file (mbox, in the mboxrd form: a body line that would begin with
-// "From " is written with '>' before it, and so is every line of '>'s and "From ").
+// "From " is written with '>' before it, and so is every line of '>'s and "From "; or with
+// Content-Length headers that tell where each body ends).
 #pragma once
 
 #include <functional>
@@ -13,8 +14,12 @@
 // Reads the mbox a piece at a time and hands each message on with the "From " line before it
 // (that line with its line end; empty for bytes before the first such line); each message
 // keeps its line ends, the blank line before the next "From " line included. Only one message
-// is held at a time. False when the stream could not be read to its end.
-bool ForEachMboxMessage(std::istream& in, const std::function<void(std::string_view fromLine, std::string_view message)>& each);
+// is held at a time. A message whose Content-Length ends its body where the next message (or
+// the end) follows is read by it, as Dovecot writes an mbox, and handed on with quoted false:
+// its lines are as written, and a line in it that begins with "From " ends it only when it has
+// the envelope sender and date of a real one. False when the stream could not be read to its end.
+bool ForEachMboxMessage(std::istream& in,
+                        const std::function<void(std::string_view fromLine, std::string_view message, bool quoted)>& each);
 
 // The body lines as they were before quoting ("From " lines under '>'s lose one '>'), and
 // quoted again.
@@ -30,3 +35,7 @@ bool ForEachMboxMessage(std::istream& in, const std::function<void(std::string_v
 // bytes after the blank line that ends the header block, without the blank line that ends
 // the message before the next "From " line.
 void UpdateContentLength(std::string& message);
+
+// Takes out the X-UID header line (Dovecot's) of a converted message: a server that keeps the
+// mbox then gives it a new UID and reads it afresh, instead of serving what it kept of the old one.
+void RemoveUidHeader(std::string& message);

@@ -1,7 +1,7 @@
 // Files of a mail store as its other programs expect them: a file that replaces another is
 // made whole under a name of its own, with the other's permission bits (and owner, where the
 // run may set it) from the start, and an mbox is locked as delivery agents lock it. A run that
-// is interrupted (SIGINT, SIGTERM, SIGHUP) leaves neither its temporary files nor its locks.
+// is interrupted (SIGINT, SIGTERM, SIGHUP, SIGQUIT) leaves neither its temporary files nor its locks.
 #pragma once
 
 #include <chrono>
@@ -30,6 +30,17 @@ struct FileState {
 // The state of the file at path (a symbolic link followed); nothing, with the system's reason
 // in error, when there is none.
 [[nodiscard]] std::optional<FileState> ReadFileState(const fs::path& path, std::string& error);
+
+// The interrupting signals held back while the object lives (nested ones too), so that a step
+// begun is finished first: a file made and its name noted, a message replaced and its old
+// file removed, mail delivered while an mbox was replaced kept.
+class SignalsHeld {
+public:
+    SignalsHeld();
+    ~SignalsHeld();
+    SignalsHeld(const SignalsHeld&) = delete;
+    SignalsHeld& operator=(const SignalsHeld&) = delete;
+};
 
 // A file written under a temporary name beside where it goes: made only where no file is
 // (O_EXCL), with the mode and owner of like from the start, and removed again unless it is

@@ -44,6 +44,7 @@ FileState StateOf(const struct stat& st) {
 // read plain memory and unlink, so the names stand in fixed slots, which hold names only while
 // their files are there.
 constexpr int CLEANUP_SLOTS = 8;
+constexpr int INTERRUPTING[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 char s_cleanup[CLEANUP_SLOTS][4096];
 volatile std::sig_atomic_t s_cleanupUsed[CLEANUP_SLOTS];
 
@@ -58,7 +59,10 @@ extern "C" void RemoveAndDie(int signal) {
 // its owner, as before an interruption).
 int RemoveIfInterrupted(const fs::path& path) {
     static const bool installed = [] {
-        for (const int signal : {SIGINT, SIGTERM, SIGHUP}) std::signal(signal, RemoveAndDie);
+        for (const int signal : INTERRUPTING) std::signal(signal, RemoveAndDie);
+        // A file grown past the size limit fails to be written, as a full disk does, and is
+        // removed, instead of ending the run with its temporary file and locks left behind.
+        std::signal(SIGXFSZ, SIG_IGN);
         return true;
     }();
     (void)installed;
@@ -72,23 +76,9 @@ int RemoveIfInterrupted(const fs::path& path) {
     return -1;
 }
 
-// The interrupting signals held back while a file is made or renamed and its name noted or
-// forgotten, so that no interruption falls between the two.
-class SignalsHeld {
-public:
-    SignalsHeld() {
-        sigset_t held;
-        sigemptyset(&held);
-        for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&held, signal);
-        sigprocmask(SIG_BLOCK, &held, &m_before);
-    }
-    ~SignalsHeld() { sigprocmask(SIG_SETMASK, &m_before, nullptr); }
-    SignalsHeld(const SignalsHeld&) = delete;
-    SignalsHeld& operator=(const SignalsHeld&) = delete;
-
-private:
-    sigset_t m_before;
-};
+// The signal mask before the outermost SignalsHeld, and how many are alive.
+sigset_t s_maskBeforeHeld;
+int s_heldDepth = 0;
 
 void Forget(const fs::path& path) {
     for (int slot = 0; slot < CLEANUP_SLOTS; ++slot)
@@ -96,6 +86,18 @@ void Forget(const fs::path& path) {
 }
 
 }  // namespace
+
+SignalsHeld::SignalsHeld() {
+    if (s_heldDepth++ > 0) return;
+    sigset_t held;
+    sigemptyset(&held);
+    for (const int signal : INTERRUPTING) sigaddset(&held, signal);
+    sigprocmask(SIG_BLOCK, &held, &s_maskBeforeHeld);
+}
+
+SignalsHeld::~SignalsHeld() {
+    if (--s_heldDepth == 0) sigprocmask(SIG_SETMASK, &s_maskBeforeHeld, nullptr);
+}
 
 std::optional<FileState> ReadFileState(const fs::path& path, std::string& error) {
     struct stat st{};
@@ -131,8 +133,17 @@ bool TemporaryFile::Create(const fs::path& path, const FileState* like, std::str
     // The umask may have taken bits away; a file of another owner is given back to it where
     // this run may do so (as root), else it stays the runner's.
     const bool otherOwner = like->owner != FileState::ANY_OWNER && (like->owner != ::geteuid() || like->group != ::getegid());
-    if (::fchmod(fd, mode) != 0 ||
-        (otherOwner && ::geteuid() == 0 && ::fchown(fd, static_cast<uid_t>(like->owner), static_cast<gid_t>(like->group)) != 0)) {
+    if (otherOwner && ::geteuid() == 0) {
+        if (::fchmod(fd, mode) == 0 && ::fchown(fd, static_cast<uid_t>(like->owner), static_cast<gid_t>(like->group)) == 0)
+            return true;
+        error = Reason(path);
+        return false;
+    }
+    // Else the group stays where the runner belongs to it (a mail group's mbox); where it
+    // cannot, no other group is given what the file's own group could do.
+    const bool otherGroup = like->group != FileState::ANY_OWNER && like->group != ::getegid() &&
+                            ::fchown(fd, static_cast<uid_t>(-1), static_cast<gid_t>(like->group)) != 0;
+    if (::fchmod(fd, otherGroup ? mode & ~070 : mode) != 0) {
         error = Reason(path);
         return false;
     }

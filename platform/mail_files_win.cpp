@@ -34,6 +34,10 @@ FileState StateOf(const struct _stat64& st) {
 
 }  // namespace
 
+// Nothing interrupts a run to be held back: no handler removes files on Ctrl+C here.
+SignalsHeld::SignalsHeld() = default;
+SignalsHeld::~SignalsHeld() = default;
+
 std::optional<FileState> ReadFileState(const fs::path& path, std::string& error) {
     struct _stat64 st{};
     if (_wstat64(path.c_str(), &st) != 0) {

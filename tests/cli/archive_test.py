@@ -213,8 +213,34 @@ class Archives(unittest.TestCase):
         self.assertTrue(os.path.islink(self.path("link.eml")))  # the link stays, its message is converted
         self.assertIn(MARKER, self.read("real.eml"))
         self.assertEqual(self.read("real.eml~"), docomo)
-        for name in ("real.eml", "real.eml~"):
+        box = self.path("box", content=mbox([fixtures()[6]]))
+        os.chmod(box, 0o600)
+        self.assertEqual(run(box, "--out-dir", self.path("out")).returncode, 0)
+        for name in ("real.eml", "real.eml~", "out/box"):
             self.assertEqual(os.stat(self.path(name)).st_mode & 0o777, 0o600, name)
+
+    def test_a_user_keeps_the_group_of_mail_it_replaces_or_gives_no_group_more(self):
+        if os.geteuid() != 0:
+            self.skipTest("needs root to run as another user")
+        os.chmod(self.dir.name, 0o1777)
+        docomo = fixtures()[6].split(b"\n", 1)[1]
+        # Group and mode before and after, for a run as nobody, also in the group mail (8) but not users (100).
+        cases = [("mail.eml", 8, 0o660, 8, 0o660), ("users.eml", 100, 0o640, 65534, 0o600)]
+        for name, group, mode, _, _ in cases:
+            os.chown(self.path(name, content=docomo), 65534, group)
+            os.chmod(self.path(name), mode)
+
+        def as_nobody_in_mail():
+            os.setgroups([8])
+            os.setgid(65534)
+            os.setuid(65534)
+        r = subprocess.run([CLI, "convert", "--images", IMAGES, *(self.path(c[0]) for c in cases), "--in-place"],
+                           capture_output=True, preexec_fn=as_nobody_in_mail)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        for name, _, _, group, mode in cases:
+            st = os.stat(self.path(name))
+            self.assertIn(MARKER, self.read(name))
+            self.assertEqual((st.st_gid, st.st_mode & 0o777), (group, mode), name)
 
     def test_outputs_go_where_they_belong(self):
         message = fixtures()[6].split(b"\n", 1)[1]
@@ -241,16 +267,17 @@ class Archives(unittest.TestCase):
     def test_a_pipe_named_by_o_is_written_to_and_stays_a_pipe(self):
         import stat
         import threading
-        fifo = self.path("fifo")
-        os.mkfifo(fifo)
-        got = []
-        reader = threading.Thread(target=lambda: got.append(open(fifo, "rb").read()))
-        reader.start()
-        r = run(self.path("m.eml", content=fixtures()[6].split(b"\n", 1)[1]), "-o", fifo)
-        reader.join(timeout=30)
-        self.assertEqual(r.returncode, 0, r.stderr)
-        self.assertTrue(stat.S_ISFIFO(os.stat(fifo).st_mode))
-        self.assertIn(MARKER, got[0])
+        for name, content in (("m.eml", fixtures()[6].split(b"\n", 1)[1]), ("box", mbox(fixtures()[6:8]))):
+            fifo = self.path(name + ".fifo")
+            os.mkfifo(fifo)
+            got = []
+            reader = threading.Thread(target=lambda: got.append(open(fifo, "rb").read()))
+            reader.start()
+            r = run(self.path(name, content=content), "-o", fifo)
+            reader.join(timeout=30)
+            self.assertEqual(r.returncode, 0, r.stderr)
+            self.assertTrue(stat.S_ISFIFO(os.stat(fifo).st_mode), name)
+            self.assertIn(MARKER, got[0])
 
     def test_a_failure_for_want_of_memory_leaves_nothing_behind(self):
         import resource

@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """The glyphory command on stores that mail systems keep and serve, with the real programs:
 procmail delivering into an mbox while it is converted in place, and Dovecot's imap serving a
-Maildir before and after it is converted in place.
+Maildir, and an mbox of its own writing, before and after they are converted in place.
 
 Usage: store_test.py GLYPHORY IMAGES_DIR   (as root: Dovecot's imap runs as uid 65534)"""
 import os
@@ -115,7 +115,8 @@ class Mbox(unittest.TestCase):
 
 
 class Dovecot(unittest.TestCase):
-    """Dovecot's imap, pre-authenticated over a pipe as uid 65534, on a Maildir of its own."""
+    """Dovecot's imap, pre-authenticated over a pipe as uid 65534, on a store of its own."""
+    location, save_crlf = "maildir:{home}/Maildir", "yes"
 
     def setUp(self):
         self.dir = tempfile.TemporaryDirectory()
@@ -132,8 +133,8 @@ class Dovecot(unittest.TestCase):
         self.log = os.path.join(self.dir.name, "dovecot.log")
         with open(self.conf, "w") as f:
             f.write(f"""protocols =
-mail_location = maildir:{self.maildir}
-mail_save_crlf = yes
+mail_location = {self.location.format(home=self.home)}
+mail_save_crlf = {self.save_crlf}
 log_path = {self.log}
 info_log_path = {self.log}
 base_dir = {self.dir.name}/run
@@ -156,7 +157,7 @@ userdb {{
     def imap(self, commands):
         """The server's whole answer to the commands, and what it wrote on standard error."""
         script = b"".join(commands) + b"z LOGOUT\r\n"
-        env = {"USER": "tester", "HOME": self.home, "MAIL": "maildir:" + self.maildir, "PATH": os.environ["PATH"]}
+        env = {"USER": "tester", "HOME": self.home, "MAIL": self.location.format(home=self.home), "PATH": os.environ["PATH"]}
         r = subprocess.run(["/usr/lib/dovecot/imap", "-c", self.conf], input=script, capture_output=True, env=env,
                            timeout=60)
         return r.stdout, r.stderr
@@ -173,6 +174,9 @@ userdb {{
             fetched.append((m.group(1), int(m.group(3)), out[start:start + int(m.group(4))]))
         return fetched, err
 
+
+
+class DovecotMaildir(Dovecot):
     def test_a_maildir_converted_in_place_is_served_whole(self):
         messages = [docomo(n, 3).replace(b"\n", b"\r\n") for n in range(3)]
         appends = [b"a%d APPEND INBOX (%s) \"01-Jan-2020 10:00:00 +0000\" {%d+}\r\n%s\r\n" % (n, flags, len(m), m)
@@ -213,6 +217,34 @@ userdb {{
         self.assertNotRegex(log, rb"Error|Panic|Fatal|Warning", log)
         print("dovecot: every FETCH completed before and after; RFC822.SIZE",
               [s for _, s, _ in after], "= file sizes; flags", [f.decode() for f, _, _ in after])
+
+
+class DovecotMbox(Dovecot):
+    """Dovecot's own mbox: it ends each body by its Content-Length and quotes no "From " line."""
+    location, save_crlf = "mbox:{home}/mail:INBOX={home}/inbox", "no"
+
+    def test_an_mbox_of_dovecots_converted_in_place_is_served_whole(self):
+        os.makedirs(os.path.join(self.home, "mail"))
+        subprocess.run(["chown", "-R", "65534:65534", self.home], check=True)
+        messages = [docomo(n, 3).replace(b"line 1 ", b"From the sender, line 1 ").replace(b"\n", b"\r\n") for n in range(2)]
+        out, err = self.imap([b"a%d APPEND INBOX () \"01-Jan-2020 10:00:00 +0000\" {%d+}\r\n%s\r\n" % (n, len(m), m)
+                              for n, m in enumerate(messages)])
+        self.assertEqual(out.count(b"Append completed"), 2, out + err)
+        inbox = os.path.join(self.home, "inbox")
+        with open(inbox, "rb") as f:
+            self.assertIn(b"\nFrom the sender", f.read())  # as Dovecot writes it, not quoted
+        self.assertEqual(len(self.fetch_all()[0]), 2)
+        r = subprocess.run([CLI, "convert", "--images", IMAGES, inbox, "--in-place"], capture_output=True)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertIn(b"2 messages read", r.stderr)
+        after, err = self.fetch_all()
+        self.assertEqual(len(after), 2)
+        for _, size, body in after:  # served whole, not as long as the message it replaced
+            self.assertEqual(size, len(body))
+            self.assertIn(MARKER, body)
+            self.assertIn(b"_MULTIPART_ALTERNATIVE_--\r\n", body)
+            self.assertEqual(body.count(b"\r\nFrom the sender, line 1 "), 1)  # in the text part, as it came
+        self.assertNotRegex(err, rb"Error|Panic|Fatal|Warning", err)
 
 
 if __name__ == "__main__":

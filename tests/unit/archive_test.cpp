@@ -31,7 +31,7 @@ TEST(MailDate, FormsMailCarries) {
 std::vector<std::pair<std::string, std::string>> ReadMbox(const std::string& data) {
     std::istringstream in(data);
     std::vector<std::pair<std::string, std::string>> messages;
-    EXPECT_TRUE(ForEachMboxMessage(in, [&](std::string_view from, std::string_view message) {
+    EXPECT_TRUE(ForEachMboxMessage(in, [&](std::string_view from, std::string_view message, bool) {
         messages.emplace_back(std::string(from), std::string(message));
     }));
     return messages;
@@ -57,6 +57,40 @@ TEST(Mbox, MessagesWithTheirFromLinesEveryByteKept) {
     EXPECT_EQ(more[1].second, big + "\n");
     EXPECT_EQ(more[2].second, "last");
     EXPECT_TRUE(ReadMbox("").empty());
+}
+
+TEST(Mbox, ABodyOfItsContentLengthKeepsItsFromLinesUnlessARealMessageBeginsThere) {
+    const std::string envelope = "From a@b  Tue Dec  8 19:31:08 2026\n", other = "From c@d Wed Dec  9 01:02:03 2026\n";
+    const std::string body = "first\nFrom here on\nlast\n";
+    const auto withLength = [&](size_t length) { return "Content-Length: " + std::to_string(length) + "\n\n" + body + "\n"; };
+    const std::string exact = withLength(body.size()), crlf = "Content-Length: 12\r\n\r\nab\r\nFrom x\r\n\r\n";
+    const std::string next = "X: 2\n\nnext\n";
+    // Up to the body's "From " line, which then begins a message of its own.
+    const auto headOf = [](const std::string& message) { return message.substr(0, message.find("From here")); };
+    const std::string tooShort = withLength(3), overReal = withLength(body.size() + 1 + other.size() + next.size() + 1);
+    const struct {
+        const char* what;
+        std::string mbox;
+        std::vector<std::pair<std::string, bool>> messages;  // each with whether it was read as quoted
+    } cases[] = {
+        {"as Dovecot writes it", envelope + exact + other + next, {{exact, false}, {next, true}}},
+        {"the last message", envelope + exact, {{exact, false}}},
+        {"CR LF lines", envelope + crlf, {{crlf, false}}},
+        {"a length that ends in a line: the lines tell", envelope + tooShort, {{headOf(tooShort), true}, {"last\n\n", true}}},
+        {"a length that runs over a real message: the lines tell", envelope + overReal + other + next + "\n" + other + next,
+         {{headOf(overReal), true}, {"last\n\n", true}, {next + "\n", true}, {next, true}}},
+    };
+    for (const auto& c : cases) {
+        std::istringstream in(c.mbox);
+        std::vector<std::pair<std::string, bool>> messages;
+        std::string joined;
+        EXPECT_TRUE(ForEachMboxMessage(in, [&](std::string_view from, std::string_view message, bool quoted) {
+            messages.emplace_back(std::string(message), quoted);
+            joined += std::string(from) + std::string(message);
+        }));
+        EXPECT_EQ(messages, c.messages) << c.what;
+        EXPECT_EQ(joined, c.mbox) << c.what;
+    }
 }
 
 TEST(Mbox, QuotingRoundTrips) {
