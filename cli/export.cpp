@@ -169,6 +169,31 @@ std::string ContentOf(std::string_view message, const Outcome& outcome, CarrierC
     return {};
 }
 
+// The folder dir/folder, made where missing. An export folder may hold what others left in it:
+// a folder of it that is a symbolic link is refused, for whatever is written through it lands
+// outside the export.
+fs::path FolderInExport(const fs::path& dir, const fs::path& folder) {
+    fs::path made = dir;
+    std::error_code error;
+    for (const fs::path& part : folder) {
+        made /= part;
+        if (fs::is_symlink(made, error)) throw Failure{made.string() + " is a symbolic link: the export writes nothing through it"};
+        fs::create_directory(made, error);
+        if (error) throw Failure{"cannot write " + made.string() + ": " + error.message()};
+    }
+    return made;
+}
+
+// Every file of the export is written here: a file that is a symbolic link is removed first, so
+// that the new file takes its place instead of overwriting (or feeding) what the link names.
+void WriteIntoExport(const fs::path& dir, const fs::path& name, std::string_view bytes) {
+    const fs::path file = FolderInExport(dir, name.parent_path()) / name.filename();
+    std::error_code error;
+    if (fs::is_symlink(file, error) && !fs::remove(file, error))
+        throw Failure{"cannot replace the symbolic link " + file.string() + ": " + error.message()};
+    WriteOutput(file.string(), bytes);
+}
+
 // Each image the page shows is linked to images/ beside the index, and copied there later.
 ImageUrlOf LinkToExport(std::set<std::string>& used) {
     return [&used](std::string_view src) -> std::optional<std::string> {
@@ -210,7 +235,7 @@ ExportedMessage ExportMessage(std::string message, size_t number, const fs::path
                              "<tr><th>From</th><td>" + entry.from + "</td></tr><tr><th>Date</th><td>" + entry.date +
                              "</td></tr><tr><th>Subject</th><td>" + entry.subject + "</td></tr></table>\n<hr>\n" + content +
                              "\n</body></html>\n";
-    WriteOutput((dir / entry.page).string(), page);
+    WriteIntoExport(dir, entry.page, page);
     return entry;
 }
 
@@ -229,7 +254,7 @@ void WriteIndex(std::vector<ExportedMessage>& entries, const fs::path& dir) {
         html += "<tr><td>" + e.date + "</td><td>" + from + "</td><td><a href=\"" + e.page + "\">" +
                 (subject.empty() ? std::string("(no subject)") : subject) + "</a></td></tr>\n";
     }
-    WriteOutput((dir / "index.html").string(), html + "</table>\n</body></html>\n");
+    WriteIntoExport(dir, "index.html", html + "</table>\n</body></html>\n");
 }
 
 // Each message of path (a message file, an mbox, or a folder of either) handed to each.
@@ -274,9 +299,7 @@ std::string PreviewPage(const Outcome& converted, const fs::path& images) {
 
 int ExportArchives(const Options& options) {
     const fs::path dir(*options.outDir);
-    std::error_code error;
-    fs::create_directories(dir / "messages", error);
-    if (error) throw Failure{"cannot write " + (dir / "messages").string() + ": " + error.message()};
+    FolderInExport(dir, "messages");  // refused before any page is written
     std::vector<ExportedMessage> entries;
     std::set<std::string> used;
     int status = 0;
@@ -293,10 +316,10 @@ int ExportArchives(const Options& options) {
     WriteIndex(entries, dir);
     const fs::path images = ImagesFolder(options);
     for (const std::string& image : used) {
-        fs::create_directories((dir / "images" / image).parent_path(), error);
-        fs::copy_file(images / image, dir / "images" / image, fs::copy_options::overwrite_existing, error);
-        if (error) {
-            Say("glyphory: cannot copy the image " + image + ": " + error.message());
+        try {
+            WriteIntoExport(dir, "images/" + image, ReadInput((images / image).string()));
+        } catch (const Failure& failure) {
+            Say("glyphory: cannot copy the image " + image + ": " + failure.message);
             status = 1;
         }
     }

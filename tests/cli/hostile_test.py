@@ -90,6 +90,23 @@ class Hostile(unittest.TestCase):
                                  capture_output=True, timeout=120).stdout
             self.assertIn(b"<title>s</title>", dom, page)
 
+    def test_links_left_in_the_export_folder_lead_nowhere_outside_it(self):
+        outside = os.path.join(self.dir.name, "outside")
+        os.makedirs(outside)
+        # A file that is a link gives way to the export's own; a folder that is one is refused by name.
+        for link, target, status in [("images/docomo/F89F.gif", self.sentinel, 0), ("images/docomo", outside, 1), ("messages", outside, 1)]:
+            with self.subTest(link):
+                out = tempfile.mkdtemp(dir=self.dir.name)
+                os.makedirs(os.path.dirname(os.path.join(out, link)), exist_ok=True)
+                os.symlink(target, os.path.join(out, link))
+                r = subprocess.run([CLI, "preview", "--images", IMAGES, self.mail, "--out-dir", out], capture_output=True)
+                self.assertEqual((r.returncode, os.path.join(out, link).encode() in r.stderr), (status, status == 1), r.stderr)
+                self.assertEqual(os.listdir(outside), [])
+                with open(self.sentinel, "rb") as f:
+                    self.assertEqual(f.read(), b"untouched")
+                image = os.path.join(out, "images/docomo/F89F.gif")
+                self.assertEqual(os.path.isfile(image) and not os.path.islink(image), status == 0)
+
     def test_html_that_would_exhaust_the_parser_shows_the_text(self):
         nested = os.path.join(self.mail, "nested.eml")
         with open(nested, "wb") as f:
