@@ -4,6 +4,7 @@
 
 #include "base/bytes.h"
 #include "platform/buffer_growth.h"
+#include "mime/mime_reader.h"
 #include "mime/transfer_encoding.h"
 #include "render/pictograph_map.h"
 
@@ -73,10 +74,21 @@ size_t AppendImageParts(std::string& out, const std::vector<std::string>& ids, s
 }
 
 bool HoldsImageContentId(std::string_view message) {
-    for (size_t at = FindBytes(message, IMAGE_CONTENT_ID_DOMAIN); at != std::string_view::npos;
-         at = FindBytes(message, IMAGE_CONTENT_ID_DOMAIN, at + 1)) {
-        const size_t line = message.rfind('\n', at);
-        if (StartsWithIgnoringCase(message.substr(line == std::string_view::npos ? 0 : line + 1), "Content-ID:")) return true;
+    if (FindBytes(message, IMAGE_CONTENT_ID_DOMAIN) == std::string_view::npos) return false;
+    // Each line once: a Content-ID header line (blanks may stand before its colon), or a line
+    // that continues one, that holds the domain of ours.
+    bool contentId = false;
+    for (size_t at = 0; at < message.size();) {
+        const size_t lf = message.find('\n', at);
+        const std::string_view line = message.substr(at, lf == std::string_view::npos ? std::string_view::npos : lf - at);
+        if (!IsContinuationLine(line)) {
+            constexpr std::string_view NAME = "Content-ID";
+            const size_t colon = StartsWithIgnoringCase(line, NAME) ? line.find_first_not_of(" \t", NAME.size()) : 0;
+            contentId = colon != std::string_view::npos && colon >= NAME.size() && line[colon] == ':';
+        }
+        if (contentId && FindBytes(line, IMAGE_CONTENT_ID_DOMAIN) != std::string_view::npos) return true;
+        if (lf == std::string_view::npos) break;
+        at = lf + 1;
     }
     return false;
 }

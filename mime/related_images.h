@@ -23,8 +23,8 @@ void TakeImageReferences(std::string& text, size_t from, RelatedImages& images, 
 // bytes appended.
 size_t AppendImageParts(std::string& out, const std::vector<std::string>& ids, std::string_view delimiter);
 
-// Whether a header line of the message (a part's included) gives a Content-ID of the form of
-// ours: the images of ours could not be told from the sender's.
+// Whether a header line of the message (a part's included, folded or not) gives a Content-ID
+// of the form of ours: the images of ours could not be told from the sender's.
 [[nodiscard]] bool HoldsImageContentId(std::string_view message);
 
 // The Content-Type line of a multipart/related entity around an HTML text.

@@ -108,11 +108,13 @@ TEST_F(Embedded, EachImageOnceForEveryReferenceAndTheSendersPartsAsTheyCame) {
                            "filename=\"F89F.gif\"\r\n\r\nR0lGODlhLXN1bg==\r\n"),
                   std::string::npos) << c.what;
     }
-    // A message whose header lines already give a Content-ID of ours stays as it is.
-    bool changed = false;
-    const std::string forged = "Content-Type: text/plain\r\nContent-ID: <" + SUN_ID + ">\r\n\r\n\xF8\x9F";
-    EXPECT_EQ(RewriteMessage(forged, "s", true, changed, CARRIER_DOCOMO), forged);
-    EXPECT_FALSE(changed);
+    // A message whose header lines already give a Content-ID of ours, folded or not, stays as it is.
+    for (const std::string& id : {"Content-ID: <" + SUN_ID + ">", "Content-ID:\r\n <" + SUN_ID + ">", "content-id : <" + SUN_ID + ">"}) {
+        bool changed = false;
+        const std::string forged = "Content-Type: text/plain\r\n" + id + "\r\n\r\n\xF8\x9F";
+        EXPECT_EQ(RewriteMessage(forged, "s", true, changed, CARRIER_DOCOMO), forged) << id;
+        EXPECT_FALSE(changed);
+    }
 }
 
 }  // namespace
