@@ -127,11 +127,13 @@ bool AppendHtmlEntity(Rewrite& rewrite, size_t index, RelatedImages* related) {
     out.append("--").append(boundary).append(CRLF);
     const size_t html = out.size();
     AppendHeaderLines(out, inside);
-    // The CR LF before a delimiter belongs to it: the body's last one serves, as it did
-    // before the delimiter that followed the entity.
+    // The CR LF before a delimiter belongs to it: a part's last one serves, as it did before the
+    // delimiter that followed the part; the message's own body had none after it, so its last
+    // line break stays its own.
     out.append(*body);
     converted.senderHtml = Span{html, out.size() - html};
-    if (body->size() < CRLF.size() || body->compare(body->size() - CRLF.size(), CRLF.size(), CRLF) != 0) out.append(CRLF);
+    if (index == 0 || body->size() < CRLF.size() || body->compare(body->size() - CRLF.size(), CRLF.size(), CRLF) != 0)
+        out.append(CRLF);
     converted.imageBytes = AppendImageParts(out, own.ids, "--" + boundary);
     converted.imagesCarried = own.ids.size();
     out.append("--").append(boundary).append("--").append(CRLF);

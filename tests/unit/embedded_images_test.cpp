@@ -108,6 +108,11 @@ TEST_F(Embedded, EachImageOnceForEveryReferenceAndTheSendersPartsAsTheyCame) {
                            "filename=\"F89F.gif\"\r\n\r\nR0lGODlhLXN1bg==\r\n"),
                   std::string::npos) << c.what;
     }
+    // The message's own HTML, wrapped, keeps its last line break; the one after it is the delimiter's.
+    bool wrapped = false;
+    const std::vector<std::string_view> parts = PartTextsOf(RewriteMessage(cases[3].message, "s", true, wrapped, CARRIER_DOCOMO));
+    ASSERT_FALSE(parts.empty());
+    EXPECT_EQ(parts[0].substr(parts[0].size() - 8), "</p>\r\n\r\n");
     // A message whose header lines already give a Content-ID of ours, folded or not, stays as it is.
     for (const std::string& id : {"Content-ID: <" + SUN_ID + ">", "Content-ID:\r\n <" + SUN_ID + ">", "content-id : <" + SUN_ID + ">"}) {
         bool changed = false;
