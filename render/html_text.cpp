@@ -163,35 +163,15 @@ bool HtmlTextRuns::Step(int c) {
                 return false;
             }
             break;
-        // "<!--" opens a comment; any other "<!" (a doctype among them), "<?" and "</" not
-        // followed by a letter open a bogus comment, which the next '>' ends.
+        // "<!--" opens a comment; any other "<!" (a doctype, and "<![CDATA[" outside SVG and
+        // MathML among them), "<?" and "</" not followed by a letter open a bogus comment, which
+        // the next '>' ends.
         case State::MarkupOpen:
-            if (c == '[') {
-                m_state = State::MarkupCData, m_matched = 0;
-                break;
-            }
             m_state = c == '-' ? State::MarkupDash : State::BogusComment;
             return c == '-';
         case State::MarkupDash:
             m_state = c == '-' ? State::CommentStart : State::BogusComment;
             return c == '-';
-        case State::MarkupCData:
-            if (c == "CDATA["[m_matched]) {
-                if (++m_matched == 6) m_state = State::CData;
-                break;
-            }
-            m_state = State::BogusComment;
-            return false;
-        case State::CData:
-            if (c == ']') m_state = State::CDataBracket;
-            break;
-        case State::CDataBracket:
-            m_state = c == ']' ? State::CDataEnd : State::CData;
-            return c == ']';
-        case State::CDataEnd:
-            if (c == '>') m_state = State::Data;
-            else if (c != ']') m_state = State::CData;
-            return c == '>' || c == ']';
         case State::BogusComment:
             if (c == '>') m_state = State::Data;
             break;

@@ -10,8 +10,8 @@
 
 // The runs of a document's text outside markup, in order. Markup is what the tokenizer
 // reads as such: tags (a quoted attribute value may hold '>'), comments, doctypes and other
-// declarations, CDATA sections (read up to "]]>" even where a browser ends them at the first
-// '>', which only passes over some text). The content of script (its escaped parts as the
+// declarations ("<![CDATA[" among them, which ends at the first '>' as it does outside SVG and
+// MathML; those are not told apart). The content of script (its escaped parts as the
 // tokenizer has them), style, xmp, iframe, noembed and noframes (raw text), of title and
 // textarea (shown as text, never as elements) and all that follows plaintext is no run either. A '<' followed by anything but a letter, '/', '!' or '?' is text. In
 // ISO-2022-JP, the bytes of two-byte and katakana characters are never markup.
@@ -25,8 +25,8 @@ private:
     enum class State : uint8_t {
         Data, TagOpen, EndTagOpen, TagName, BeforeAttributeName, AttributeName, AfterAttributeName,
         BeforeAttributeValue, DoubleQuotedValue, SingleQuotedValue, UnquotedValue, AfterQuotedValue, SelfClosing,
-        MarkupOpen, MarkupDash, MarkupCData, BogusComment, CommentStart, CommentStartDash, Comment, CommentEndDash,
-        CommentEnd, CommentEndBang, CData, CDataBracket, CDataEnd, RawText, RawLessThan, RawEndTag, PlainText,
+        MarkupOpen, MarkupDash, BogusComment, CommentStart, CommentStartDash, Comment, CommentEndDash,
+        CommentEnd, CommentEndBang, RawText, RawLessThan, RawEndTag, PlainText,
         // A script's "<!--" escapes its text, and a "<script" inside that escapes it twice: there
         // "</script>" ends no script.
         ScriptEscapeStart, ScriptEscapeStartDash, ScriptDoubleEscapeStart, ScriptDoubleEscapeEnd,
@@ -52,8 +52,8 @@ private:
     char m_tag[10] = {};
     size_t m_tagLength = 0;
     bool m_endTag = false;
-    // The element whose raw text is being read, how much of a name after "</" (or "<![" of
-    // "CDATA[") is matched, and the state an end tag that is not the element's returns to.
+    // The element whose raw text is being read, how much of a name after "</" is matched, and
+    // the state an end tag that is not the element's returns to.
     std::string_view m_rawElement;
     size_t m_matched = 0;
     State m_rawReturn = State::RawText;
