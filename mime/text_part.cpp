@@ -173,6 +173,12 @@ bool AppendConvertedTextEntity(std::string& out, const EntityKind& kind, const H
     std::string storage;
     const std::optional<std::string_view> text = DecodeText(kind.encoding, body, storage);
     if (!text) return false;
+    // A text that names a 7-bit charset (ISO-2022-JP, US-ASCII) but is not 7-bit cannot be read
+    // as it says: its 8-bit bytes would be taken for codes, and carried in a part declared
+    // 7bit. It stays as it came, as a sender's HTML does. (A text that names none is the
+    // client's own, Shift-JIS.)
+    if ((kind.charset == TextCharset::Iso2022Jp || kind.charset == TextCharset::UsAscii) && FindNonAscii(*text) != text->size())
+        return false;
     // Most text holds no pictograph: that is found out without writing anything.
     const HtmlCharset htmlCharset = kind.charset == TextCharset::Utf8 ? HtmlCharset::Utf8 : HtmlCharset::Iso2022Jp;
     const SubjectHtml& subjectHtml = RenderSubject(htmlCharset, shared);

@@ -100,6 +100,10 @@ inline const std::vector<FaithfulCase> FAITHFUL_CASES = [] {
          AU + "Content-Type: text/html; charset=us-ascii\r\n\r\ncaf\xC3\xA9 \x1B$BuA\x1B(B",
          {AU + "Content-Type: text/html; charset=us-ascii\r\n\r\ncaf\xC3\xA9 \x1B$BuA\x1B(B"},
          {"[F660]"}},
+        {"a text that names ISO-2022-JP but holds 8-bit bytes is left as it came",
+         AU + "Content-Type: text/plain; charset=iso-2022-jp\r\n\r\nx\xF6\x60y",
+         {"true\r\n\r\nx\xF6\x60y"},  // the marker only
+         {"[F660]"}},
         {"text-style characters stay text; a skin tone and a ZWJ sequence leave nothing stray",
          DOCOMO + "Content-Type: text/plain; charset=utf-8\r\n\r\n"
                   "\xC2\xA9\xC2\xAE\xE2\x84\xA2\xE2\x86\x94\xE2\x98\x8E \xE2\x98\x8E\xEF\xB8\x8F " + thumbsUp + mediumSkin +

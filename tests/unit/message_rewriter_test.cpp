@@ -87,10 +87,10 @@ TEST_F(Rewrite, OldMarkerAndSecondContentType) {
 
 TEST_F(Rewrite, FoldedContentTypeGoesWithItsContinuationLines) {
     bool changed = false;
-    const std::string out = RewriteMessage("Content-Type: text/plain;\r\n\tcharset=\"ISO-2022-JP\"\r\nX: 1\r\n\r\n\xF8\x9F", "",
+    const std::string out = RewriteMessage("Content-Type: text/plain;\r\n\tcharset=\"Shift_JIS\"\r\nX: 1\r\n\r\n\xF8\x9F", "",
                                            true, changed, CARRIER_DOCOMO);
     EXPECT_EQ(Normalized(out), "X: 1\r\nCreateZaverGlyphory: true\r\nContent-Type: multipart/alternative; boundary=\"<B1>\"\r\n\r\n" +
-                                   Alternative(1, "ISO-2022-JP", "8bit", "\xF8\x9F", SUN));
+                                   Alternative(1, "Shift_JIS", "8bit", "\xF8\x9F", SUN));
 }
 
 TEST_F(Rewrite, TwoRewritesDifferInBoundary) {
