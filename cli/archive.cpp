@@ -107,6 +107,7 @@ void ConvertMbox(const fs::path& path, std::istream* input, const std::string& s
                  const Options& options, Tally& tally, Progress& progress) {
     std::string error;
     const bool standardInput = input != nullptr;
+    ++tally.mboxes;
     std::unique_ptr<MailboxLock> lock;
     std::unique_ptr<std::istream> locked;
     std::ifstream file;
@@ -162,7 +163,10 @@ void ConvertMbox(const fs::path& path, std::istream* input, const std::string& s
         Outcome outcome = ConvertMessage(quoted ? UnquoteMboxLines(message) : std::string(message), options.force);
         Count(tally, outcome);
         Advance(progress, tally, fromLine.size() + message.size());
-        if (options.verbose) Say(shown + ": " + std::string(fromLine.substr(0, fromLine.find_first_of("\r\n"))) + ": " + outcome.summary);
+        if (options.verbose) {
+            const size_t end = fromLine.size() - (fromLine.size() >= 2 && fromLine[fromLine.size() - 2] == '\r' ? 2 : 1);
+            Say(shown + ": " + std::string(fromLine.substr(0, end)) + ": " + outcome.summary);  // a bare CR in it is said
+        }
         if (outcome.leftAlone.empty()) {
             std::string converted = quoted ? QuoteMboxLines(outcome.message) : std::move(outcome.message);
             // The blank line before the next "From " line stays.
@@ -318,19 +322,31 @@ bool IsMaildirTmp(const fs::path& folder) {
 }  // namespace
 
 void ForEachFileIn(const fs::path& folder, const std::function<void(const fs::directory_entry& file, bool link)>& each,
-                   std::error_code& error) {
+                   std::string& unread) {
+    std::error_code error;
+    const auto note = [&](const fs::path& path, const std::error_code& reason) {
+        if (unread.empty()) unread = path.string() + ": " + reason.message();
+    };
     for (fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied, error), end; it != end;
          it.increment(error)) {
-        if (error) return;
+        if (error) return note(folder, error);
         const fs::directory_entry& entry = *it;
         if (entry.is_symlink(error)) {
             each(entry, true);
         } else if (entry.is_directory(error)) {
-            if (IsMaildirTmp(entry.path())) it.disable_recursion_pending();
+            if (IsMaildirTmp(entry.path())) {
+                it.disable_recursion_pending();
+                continue;
+            }
+            // The walk passes over a folder it may not read without a word: it is said here.
+            std::error_code denied;
+            const fs::directory_iterator probe(entry.path(), denied);
+            if (denied) note(entry.path(), denied);
         } else if (entry.is_regular_file(error)) {
             each(entry, false);
         }
     }
+    if (error) note(folder, error);
 }
 
 // Every file of folder and of the folders in it (symbolic links are not followed, so no
@@ -339,9 +355,9 @@ void ForEachFileIn(const fs::path& folder, const std::function<void(const fs::di
 // in the folders being read.
 void ConvertFolder(const fs::path& folder, const Options& options, Tally& tally, Progress& progress, int& status) {
     const fs::path base = folder.filename().empty() ? folder.parent_path() : folder;
-    std::error_code error;
+    std::string unread;
     std::vector<std::pair<fs::path, bool>> files;
-    ForEachFileIn(base, [&](const fs::directory_entry& entry, bool link) { files.emplace_back(entry.path(), link); }, error);
+    ForEachFileIn(base, [&](const fs::directory_entry& entry, bool link) { files.emplace_back(entry.path(), link); }, unread);
     const fs::path name = OutputNameOf(folder);
     fs::path folderMade;  // the output folder made last: a folder's files come together
     for (const auto& [file, link] : files) {
@@ -372,8 +388,8 @@ void ConvertFolder(const fs::path& folder, const Options& options, Tally& tally,
             status = 1;
         }
     }
-    if (error) {
-        SayFailure("cannot read all of " + folder.string() + ": " + error.message(), progress);
+    if (!unread.empty()) {
+        SayFailure("cannot read all of " + folder.string() + ": " + unread, progress);
         ++tally.unreadable;
         status = 1;
     }
@@ -394,9 +410,10 @@ uint64_t BytesUnder(const fs::path& path) {
     std::error_code error;
     if (!fs::is_directory(path, error)) return fs::is_regular_file(path, error) ? fs::file_size(path, error) : 0;
     uint64_t total = 0;
+    std::string unread;
     ForEachFileIn(path, [&](const fs::directory_entry& file, bool link) {
         std::error_code unknown;
         if (!link) total += file.file_size(unknown);
-    }, error);
+    }, unread);
     return total;
 }

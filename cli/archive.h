@@ -22,6 +22,7 @@ struct Tally {
     size_t notMessages = 0;
     size_t unreadable = 0;
     size_t failed = 0;  // conversions that ran out of memory (counted among those left alone too)
+    size_t mboxes = 0;  // read, standard input's included
 };
 
 // The progress line of a long run, on a terminal only, redrawn at most five times a second.
@@ -44,9 +45,10 @@ void SayFailure(const std::string& message, const Progress& progress);
 [[nodiscard]] uint64_t BytesUnder(const fs::path& path);
 // Each regular file of folder and of the folders in it. Symbolic links are not followed, so
 // no loop (each(entry, true) says one was met), and a Maildir's tmp/, which holds messages
-// still being delivered, is never touched. error says when the folder could not be read whole.
+// still being delivered, is never touched. A folder that cannot be read is passed over; unread
+// names the first one, with the system's reason (empty when every folder was read).
 void ForEachFileIn(const fs::path& folder, const std::function<void(const fs::directory_entry& file, bool link)>& each,
-                   std::error_code& error);
+                   std::string& unread);
 // A file named on the command line (named) or found in a folder, converted to target.
 void ConvertFile(const fs::path& path, const fs::path& target, bool named, const Options& options, Tally& tally,
                  Progress& progress);

@@ -261,10 +261,11 @@ void WriteIndex(std::vector<ExportedMessage>& entries, const fs::path& dir) {
 void ForEachMessageIn(const fs::path& path, bool mbox, const std::function<void(std::string)>& each) {
     std::error_code error;
     if (fs::is_directory(path, error)) {
+        std::string unread;
         ForEachFileIn(path, [&](const fs::directory_entry& file, bool link) {
             if (!link) ForEachMessageIn(file.path(), false, each);
-        }, error);
-        if (error) throw Failure{"cannot read all of " + path.string() + ": " + error.message()};
+        }, unread);
+        if (!unread.empty()) throw Failure{"cannot read all of " + path.string() + ": " + unread};
         return;
     }
     if (mbox || IsMboxStart(ReadHead(path))) {

@@ -48,7 +48,8 @@ namespace {
 const char USAGE[] =
     "usage: glyphory convert [--settings INI] [--images DIR] [--carrier au|docomo|softbank] [--force]\n"
     "                        [--mbox] [--verbose] [--link-images] FILE|MBOX|FOLDER... (-o OUT | --out-dir DIR | --in-place)\n"
-    "       glyphory preview [--settings INI] [--images DIR] [--carrier au|docomo|softbank] FILE -o OUT.html\n"
+    "       glyphory preview [--settings INI] [--images DIR] [--carrier au|docomo|softbank] [--link-images]\n"
+    "                        FILE -o OUT.html\n"
     "       glyphory preview [...] FILE|MBOX|FOLDER... --out-dir DIR\n"
     "       glyphory --help | --version\n";
 
@@ -130,8 +131,10 @@ Options ParseArguments(int argc, char** argv) {
         throw Failure{"preview takes one FILE and -o OUT.html, or FILE|MBOX|FOLDER... and --out-dir DIR"};
     if (targets != 1) throw Failure{"say where the results go: -o, --out-dir or --in-place (one of them)"};
     if (options.out && options.files.size() != 1) throw Failure{"-o takes one FILE; use --out-dir for several"};
-    if (options.inPlace && std::find(options.files.begin(), options.files.end(), "-") != options.files.end())
-        throw Failure{"--in-place cannot replace standard input"};
+    const bool standardInput = std::find(options.files.begin(), options.files.end(), "-") != options.files.end();
+    if (standardInput && options.inPlace) throw Failure{"--in-place cannot replace standard input"};
+    if (standardInput && (options.outDir || options.command == "preview"))
+        throw Failure{"standard input has no name to write under: give it with -o (convert only)"};
     return options;
 }
 
@@ -140,8 +143,11 @@ void SetUpHost(const Options& options) {
     const fs::path installedSettings = FindInstalledFiles().first;
     // Absolute, or the private-profile functions would look for a bare name in the Windows folder.
     const fs::path settings = fs::absolute(options.settings.empty() ? installedSettings : fs::path(options.settings));
-    if (!fs::is_regular_file(settings))
-        throw Failure{"cannot read " + settings.string() + (options.settings.empty() ? " (the installed settings; give --settings)" : "")};
+    std::error_code error;
+    if (!fs::is_regular_file(settings, error))
+        throw Failure{"cannot read " + settings.string() + ": " +
+                      (error ? error.message() : fs::exists(settings, error) ? "not a file" : "No such file or directory") +
+                      (options.settings.empty() ? " (the installed settings; give --settings)" : "")};
     g_pSettings = std::make_unique<CPluginSettings>(settings.string());
     g_pSettings->Load();
     if (options.carrier) {
@@ -254,7 +260,7 @@ int Run(const Options& options) {
             status = 1;
         }
     }
-    if (long_run && options.command == "convert") PrintSummary(tally, progress);
+    if ((long_run || tally.mboxes > 0) && options.command == "convert") PrintSummary(tally, progress);
     return tally.failed ? 1 : status;
 }
 

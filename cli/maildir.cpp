@@ -103,8 +103,12 @@ void ReplaceMaildirMessage(const fs::path& file, std::string_view message, const
 }
 
 void WriteMaildirMessage(const fs::path& target, std::string_view message, const FileState* like) {
-    std::error_code error;
-    fs::create_directories(TmpOf(target), error);
-    if (error) throw Failure{"cannot write " + TmpOf(target).string() + ": " + error.message()};
+    // The copy is a Maildir, with all three folders, whichever of them its messages stand in.
+    for (const char* folder : {"tmp", "new", "cur"}) {
+        const fs::path made = TmpOf(target).parent_path() / folder;
+        std::error_code error;
+        fs::create_directories(made, error);
+        if (error) throw Failure{"cannot write " + made.string() + ": " + error.message()};
+    }
     WriteThroughTmp(target.parent_path() / WithTrueSizes(target.filename().string(), message), message, like, false);
 }

@@ -39,6 +39,13 @@ def fixtures():
     return messages
 
 
+def as_nobody_in_mail():
+    """Run as nobody, also in the group mail (8)."""
+    os.setgroups([8])
+    os.setgid(65534)
+    os.setuid(65534)
+
+
 def mbox(messages, crlf=False):
     out = b""
     for m in messages:
@@ -141,6 +148,9 @@ class Archives(unittest.TestCase):
         self.path("mail", "tmp", "3.host", content=docomo)  # being delivered: left alone
         self.path("mail", "notes.txt", content=b"not a message\n")
         self.path("mail", "empty.eml", content=b"")
+        self.path("mail", "sent", "cur", "4.host:2,S", content=docomo)  # a Maildir with nothing new
+        os.makedirs(self.path("mail", "sent", "new"))
+        os.makedirs(self.path("mail", "sent", "tmp"))
         os.symlink("..", self.path("mail", "loop"))
         r = run(self.path("mail"), "--out-dir", self.path("out"))
         self.assertEqual(r.returncode, 0, r.stderr)
@@ -148,6 +158,7 @@ class Archives(unittest.TestCase):
         self.assertEqual(self.read("out", "mail", "new", "2.host"), PLAIN)
         self.assertEqual(self.read("out", "mail", "notes.txt"), b"not a message\n")
         self.assertEqual(os.listdir(self.path("out", "mail", "tmp")), [])  # made for writing, and empty
+        self.assertEqual(os.listdir(self.path("out", "mail", "sent", "new")), [])  # still a Maildir
         self.assertIn(b"files that are not messages, left as they are: 2", r.stderr)
         self.assertIn(b"a symbolic link: 1", r.stderr)
         # One message to -o: nothing of a Maildir is made for it.
@@ -224,16 +235,12 @@ class Archives(unittest.TestCase):
             self.skipTest("needs root to run as another user")
         os.chmod(self.dir.name, 0o1777)
         docomo = fixtures()[6].split(b"\n", 1)[1]
-        # Group and mode before and after, for a run as nobody, also in the group mail (8) but not users (100).
+        # Group and mode before and after, for a run in the group mail (8) but not users (100).
         cases = [("mail.eml", 8, 0o660, 8, 0o660), ("users.eml", 100, 0o640, 65534, 0o600)]
         for name, group, mode, _, _ in cases:
             os.chown(self.path(name, content=docomo), 65534, group)
             os.chmod(self.path(name), mode)
 
-        def as_nobody_in_mail():
-            os.setgroups([8])
-            os.setgid(65534)
-            os.setuid(65534)
         r = subprocess.run([CLI, "convert", "--images", IMAGES, *(self.path(c[0]) for c in cases), "--in-place"],
                            capture_output=True, preexec_fn=as_nobody_in_mail)
         self.assertEqual(r.returncode, 0, r.stderr)
@@ -241,6 +248,19 @@ class Archives(unittest.TestCase):
             st = os.stat(self.path(name))
             self.assertIn(MARKER, self.read(name))
             self.assertEqual((st.st_gid, st.st_mode & 0o777), (group, mode), name)
+
+    def test_a_folder_that_cannot_be_read_is_said(self):
+        if os.geteuid() != 0:
+            self.skipTest("needs root to run as another user")
+        os.chmod(self.dir.name, 0o1777)
+        for name in ("1.eml", "closed/2.eml"):
+            self.path("mail", name, content=fixtures()[6].split(b"\n", 1)[1])
+        os.chmod(self.path("mail", "closed"), 0)
+        r = subprocess.run([CLI, "convert", "--images", IMAGES, self.path("mail"), "--out-dir", self.path("out")],
+                           capture_output=True, preexec_fn=as_nobody_in_mail)
+        self.assertEqual(r.returncode, 1, r.stderr)
+        self.assertIn(b"closed: Permission denied", r.stderr)
+        self.assertIn(MARKER, self.read("out", "mail", "1.eml"))  # the rest goes on
 
     def test_outputs_go_where_they_belong(self):
         message = fixtures()[6].split(b"\n", 1)[1]
@@ -254,6 +274,9 @@ class Archives(unittest.TestCase):
             r = run(*args)
             self.assertEqual(r.returncode, 1, args)
             self.assertIn(said, r.stderr)
+        stdin = run("-", "--out-dir", self.path("out"))  # no name to write it under
+        self.assertEqual(stdin.returncode, 2)
+        self.assertIn(b"standard input has no name", stdin.stderr)
         self.assertFalse(os.path.exists(self.path("out")))
         self.assertEqual(self.read("a", "m.eml"), message)
         # A folder named through ".." keeps its real name; a missing output folder is made.
@@ -306,6 +329,7 @@ class Archives(unittest.TestCase):
         pairs, _ = split_mbox(r.stdout)
         self.assertEqual(len(pairs), 3)
         self.assertEqual(r.stdout.count(MARKER), 3)
+        self.assertIn(b"3 messages read", r.stderr)  # the summary, as for a file
         self.assertNotIn(b"\x1b", r.stderr)
         self.assertIn(b"From \\x1b]0;evil\\x07x@example.jp", r.stderr)
 
