@@ -137,10 +137,15 @@ std::optional<std::string> SanitizedHtml(const TextEntity& html, const ImageUrlO
     return SanitizeHtml(utf8, link);
 }
 
-// What a page shows of a converted message, as UTF-8 HTML: the HTML part that this run's
-// conversion made (as it reports it: no sender can forge it); else a sender's HTML part that
-// shows images of ours, sanitized; else the first text, escaped; else nothing.
+// What a page shows of a converted message, as UTF-8 HTML, as a mail client shows it: the
+// sender's HTML part that this run converted (a decorated mail's, which a client prefers to
+// the text beside it), sanitized; else the HTML part that this run's conversion made (as it
+// reports it: no sender can forge it); else a sender's HTML part that shows images of ours,
+// sanitized; else the first text, escaped; else nothing.
 std::string ContentOf(std::string_view message, const Outcome& outcome, CarrierCode carrier, const ImageUrlOf& link) {
+    if (outcome.report.senderHtml)
+        if (const std::optional<TextEntity> html = DecodeEntity(EntityAt(message, *outcome.report.senderHtml)))
+            if (std::optional<std::string> safe = SanitizedHtml(*html, link)) return *safe;
     if (outcome.report.ownHtml) {
         if (const std::optional<TextEntity> own = DecodeEntity(EntityAt(message, *outcome.report.ownHtml))) {
             const size_t body = own->text.find("<BODY>\r\n"), end = own->text.rfind("</BODY>");
@@ -150,9 +155,6 @@ std::string ContentOf(std::string_view message, const Outcome& outcome, CarrierC
             }
         }
     }
-    if (outcome.report.senderHtml)
-        if (const std::optional<TextEntity> html = DecodeEntity(EntityAt(message, *outcome.report.senderHtml)))
-            if (std::optional<std::string> safe = SanitizedHtml(*html, link)) return *safe;
     // A message converted before: its HTML shows the images already.
     const MimeTree tree = ReadMimeTree(message);
     for (const MimeEntity& entity : tree) {

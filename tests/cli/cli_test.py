@@ -132,15 +132,20 @@ class Cli(unittest.TestCase):
         self.assertTrue(page.rstrip().endswith(b"</html>"))
         self.assertEqual(page.count(b"<img src="), 2)
 
-    def test_preview_shows_the_part_it_made_not_the_senders(self):
-        sender = (b"From: a@docomo.ne.jp\nContent-Type: multipart/alternative; boundary=\"a\"\n\n"
-                  b"--a\nContent-Type: text/html; charset=\"ISO-2022-JP\"\n\n<HTML><b>sender</b></HTML>\n"
-                  b"--a\nContent-Type: text/plain; charset=Shift_JIS\n\nA\xf8\x9fB\n--a--\n")
-        r = run("preview", "--images", IMAGES, self.path("m.eml", sender), "-o", self.path("p.html"))
-        self.assertEqual(r.returncode, 0, r.stderr)
-        page = self.read("p.html")
-        self.assertNotIn(b"sender", page)
-        self.assertIn(b"docomo/F89F.gif", page)
+    def test_preview_shows_what_a_mail_client_shows(self):
+        html = b"--a\nContent-Type: text/html; charset=Shift_JIS\n\n<HTML><b>sender</b>%s</HTML>\n"
+        text = b"--a\nContent-Type: text/plain; charset=Shift_JIS\n\nA\xf8\x9fB\n"
+        cases = [  # the parts of an alternative; whether the page shows the sender's HTML
+            (html % b"" + text, False),  # the part this run made; the sender's has nothing to convert
+            (text + html % b"\xf8\x9f", True),  # a decorated mail: its HTML, converted, as a client prefers it
+        ]
+        for parts, senders in cases:
+            message = b"From: a@docomo.ne.jp\nContent-Type: multipart/alternative; boundary=\"a\"\n\n" + parts + b"--a--\n"
+            r = run("preview", "--images", IMAGES, self.path("m.eml", message), "-o", self.path("p.html"))
+            self.assertEqual(r.returncode, 0, r.stderr)
+            page = self.read("p.html")
+            self.assertEqual(b"<b>sender</b>" in page, senders, page)
+            self.assertIn(b"docomo/F89F.gif", page)
 
     def test_each_pictograph_is_counted_once(self):
         two_parts = (b"From: a@docomo.ne.jp\nSubject: =?Shift_JIS?B?+J8=?=\nContent-Type: multipart/mixed; boundary=\"m\"\n\n"
