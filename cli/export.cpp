@@ -97,8 +97,12 @@ std::optional<std::string> OwnImageOf(std::string_view url) {
     }
     const PictographMap* map = PictographMapOf(carrier);
     const std::optional<uint16_t> code = CodeOfImageName(file);
-    const std::string* tag = map && code ? map->Find(*code) : nullptr;
-    if (!tag || *tag != std::string(IMAGE_TAG_OPENING) + tagUrl + "\">") return std::nullopt;
+    // A UTF-8 part's tag may name the folder otherwise than the client's.
+    const auto writes = [&](const PictographMap& tags) {
+        const std::string* tag = tags.Find(*code);
+        return tag && *tag == std::string(IMAGE_TAG_OPENING) + tagUrl + "\">";
+    };
+    if (!map || !code || !(writes(*map) || writes(map->ForUtf8()))) return std::nullopt;
     return std::string(carrier) + "/" + std::string(file);
 }
 

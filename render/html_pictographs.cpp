@@ -115,7 +115,7 @@ std::string ReplaceIso2022JpHtmlPictographs(std::string_view jis, const Pictogra
 }
 
 std::string ReplaceUtf8HtmlPictographs(std::string_view utf8, CarrierCode carrier, bool& found) {
-    const PictographMap& map = SelectPictographMap(carrier);
+    const PictographMap& map = SelectPictographMap(carrier).ForUtf8();
     const UnicodePictographTable& table = SelectUnicodePictographs(carrier);
     std::string out;
     size_t copied = 0;

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "platform/code_page.h"
 #include "platform/dir_scan.h"
 #include "base/bytes.h"
 #include "base/sjis.h"
@@ -23,10 +24,39 @@ bool IsImageName(std::string_view name) {
     return name.substr(4) == ".gif";
 }
 
+std::string MakeImageTag(std::string_view url) { return std::string(IMAGE_TAG_OPENING).append(url).append("\">"); }
+
+// Every byte of the path but a URL's unreserved ones and those a path may hold as they are
+// percent-encoded.
+std::string PercentEncodePath(std::string_view path) {
+    constexpr std::string_view KEPT = "-._~/!$&'()*+,;=:@";
+    std::string url;
+    url.reserve(path.size());
+    for (const char c : path) {
+        const auto ch = static_cast<unsigned char>(c);
+        const unsigned char lower = ToAsciiLower(ch);
+        if ((ch >= '0' && ch <= '9') || (lower >= 'a' && lower <= 'z') || KEPT.find(c) != std::string_view::npos) {
+            url += c;
+        } else {
+            url += '%';
+            url += "0123456789ABCDEF"[ch >> 4];
+            url += "0123456789ABCDEF"[ch & 15];
+        }
+    }
+    return url;
+}
+
 }  // namespace
 
-void PictographMap::Store(uint16_t code, std::string tag, std::string image) {
+void PictographMap::Store(uint16_t code, std::string tag, std::string image, std::string utf8Tag) {
     if (!m_index) m_index = std::make_unique<Index>();
+    // Most folders' URLs read the same in UTF-8: a second map only for one that does not,
+    // holding the codes stored before it too.
+    if (!utf8Tag.empty() && utf8Tag != tag && !m_index->utf8) {
+        m_index->utf8 = std::make_unique<PictographMap>();
+        for (const auto& [stored, storedTag] : m_index->tags) m_index->utf8->Store(stored, storedTag);
+    }
+    if (m_index->utf8) m_index->utf8->Store(code, utf8Tag.empty() ? tag : utf8Tag);
     std::string& stored = m_index->tags[code];
     stored = std::move(tag);
     m_index->flat[code] = &stored;
@@ -53,18 +83,20 @@ const std::map<uint16_t, std::string>& PictographMap::Tags() const {
 
 void ScanPictographFolder(const std::string& folder, std::string_view carrier, bool embedded, PictographMap& map) {
     const std::string url = MakeFileUrl(folder);
+    // The client's own bytes of a path would break the text of a UTF-8 part.
+    const std::string utf8Url = MakeUtf8FileUrl(folder);
     ForEachDirEntry(folder, [&](const DirEntry& entry) {
         const std::optional<uint16_t> named = CodeOfImageName(entry.name);
         if (entry.name == "." || entry.name == ".." || entry.isDirectory || !named) return;
         const uint16_t code = *named;
         if (!embedded) {
-            map.Store(code, std::string(IMAGE_TAG_OPENING) + url + entry.name + "\">");
+            map.Store(code, MakeImageTag(url + entry.name), {}, MakeImageTag(utf8Url + entry.name));
             return;
         }
         std::ifstream in(folder + entry.name, std::ios::binary);
         std::string gif{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
         if (in.bad() || gif.empty()) return;
-        map.Store(code, std::string(IMAGE_TAG_OPENING) + "cid:" + ImageContentId(carrier, entry.name) + "\">", std::move(gif));
+        map.Store(code, MakeImageTag("cid:" + ImageContentId(carrier, entry.name)), std::move(gif));
     });
 }
 
@@ -91,22 +123,7 @@ std::string ImageContentId(std::string_view carrier, std::string_view name) {
 std::string MakeFileUrl(std::string_view path) {
     // A POSIX path is written as a URL writes a path: its bytes other than unreserved ones
     // percent-encoded (a Windows path stays as the client has always written it).
-    if (!path.empty() && path.front() == '/') {
-        constexpr std::string_view KEPT = "-._~/!$&'()*+,;=:@";
-        std::string url = "file://localhost";
-        for (const char c : path) {
-            const auto ch = static_cast<unsigned char>(c);
-            const unsigned char lower = ToAsciiLower(ch);
-            if ((ch >= '0' && ch <= '9') || (lower >= 'a' && lower <= 'z') || KEPT.find(c) != std::string_view::npos) {
-                url += c;
-            } else {
-                url += '%';
-                url += "0123456789ABCDEF"[ch >> 4];
-                url += "0123456789ABCDEF"[ch & 15];
-            }
-        }
-        return url;
-    }
+    if (!path.empty() && path.front() == '/') return "file://localhost" + PercentEncodePath(path);
     std::string url = "file://localhost/";
     url.reserve(url.size() + path.size());
     for (size_t i = 0; i < path.size();) {
@@ -125,6 +142,13 @@ std::string MakeFileUrl(std::string_view path) {
     return url;
 }
 
+std::string MakeUtf8FileUrl(std::string_view path) {
+    if (!path.empty() && path.front() == '/') return MakeFileUrl(path);
+    // In UTF-8 no byte of a two-byte character is a backslash.
+    std::string utf8 = ConvertCp932ToUtf8(path);
+    std::replace(utf8.begin(), utf8.end(), '\\', '/');
+    return "file://localhost/" + PercentEncodePath(utf8);
+}
 
 size_t CountImageTags(std::string_view html) {
     // Found by its '<', which memchr passes over fast; a search for the whole opening is slow

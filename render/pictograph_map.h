@@ -15,8 +15,9 @@ public:
     constexpr PictographMap() = default;
 
     // Inserts the tag, or replaces the one stored under the same code; image: the GIF's file,
-    // kept for a tag that refers to the image as a part of the message (cid:).
-    void Store(uint16_t code, std::string tag, std::string image = {});
+    // kept for a tag that refers to the image as a part of the message (cid:); utf8Tag: the tag
+    // a UTF-8 HTML part takes instead, when it differs (a file URL, see MakeUtf8FileUrl).
+    void Store(uint16_t code, std::string tag, std::string image = {}, std::string utf8Tag = {});
     // The tag stored under code, or null. One table access, whatever the map holds.
     [[nodiscard]] const std::string* Find(uint16_t code) const {
         return m_index ? m_index->flat[code] : nullptr;
@@ -28,6 +29,8 @@ public:
     [[nodiscard]] const std::string* Image(uint16_t code) const;
     // Whether its tags refer to images as parts of the message.
     [[nodiscard]] bool Embedded() const { return m_index && !m_index->images.empty(); }
+    // The same codes with the tags a UTF-8 HTML part takes: this map, unless one of them differs.
+    [[nodiscard]] const PictographMap& ForUtf8() const { return m_index && m_index->utf8 ? *m_index->utf8 : *this; }
 
 private:
     struct Index {
@@ -35,6 +38,8 @@ private:
         std::map<uint16_t, std::string> images;
         const std::string* flat[0x10000] = {};  // into tags, whose nodes never move
         bool firstBytes[0x100] = {};
+        // Made when a tag first differs in UTF-8, and from then on holding every code.
+        std::unique_ptr<PictographMap> utf8;
     };
     std::unique_ptr<Index> m_index;
 };
@@ -69,3 +74,7 @@ constexpr std::string_view IMAGE_CONTENT_ID_DOMAIN = "@pictograph.glyphory.inval
 // character stays as it is, and nothing is escaped. A POSIX path (one that begins with '/')
 // is "file://localhost" and the path, percent-encoded where a URL asks it.
 [[nodiscard]] std::string MakeFileUrl(std::string_view path);
+// The same URL for a UTF-8 HTML part: a Windows path (in code page 932) in UTF-8 and
+// percent-encoded as a POSIX path is, so that "C:\絵文字\" becomes
+// "file://localhost/C:/%E7%B5%B5%E6%96%87%E5%AD%97/".
+[[nodiscard]] std::string MakeUtf8FileUrl(std::string_view path);

@@ -45,7 +45,7 @@ public:
 }  // namespace
 
 void AppendUtf8AsHtml(std::string& out, std::string_view utf8, CarrierCode carrier, bool& found) {
-    const PictographMap& map = SelectPictographMap(carrier);
+    const PictographMap& map = SelectPictographMap(carrier).ForUtf8();
     const UnicodePictographTable& table = SelectUnicodePictographs(carrier);
     Writer w(utf8, out);
     ReserveMore(out, utf8.size() + utf8.size() / 8);
@@ -104,7 +104,8 @@ std::string ClientSjisOf(std::string_view text) {
 std::string ConvertSubjectToUtf8Html(std::string_view subject, bool& found, CarrierCode carrier) {
     if (subject.find('\x1B') == std::string_view::npos && IsValidUtf8(subject))
         return RenderUtf8AsHtml(subject, carrier, found);
-    return ConvertCp932ToUtf8(RenderSjisAsHtml(ClientSjisOf(subject), SelectPictographMap(carrier), found));
+    // The tags a UTF-8 part takes are ASCII, which the conversion leaves as they are.
+    return ConvertCp932ToUtf8(RenderSjisAsHtml(ClientSjisOf(subject), SelectPictographMap(carrier).ForUtf8(), found));
 }
 
 std::string ConvertClientTextToUtf8(std::string_view text, bool iso2022jp) {

@@ -86,6 +86,13 @@ TEST(MakeFileUrl, TurnsSeparatorsButNotSecondBytes) {
     EXPECT_EQ(MakeFileUrl(""), "file://localhost/");
 }
 
+TEST(MakeUtf8FileUrl, PercentEncodesTheWindowsPathInUtf8) {
+    EXPECT_EQ(MakeUtf8FileUrl("C:\\\x8A" "G\x95\xB6\x8E\x9A\\au\\"), "file://localhost/C:/%E7%B5%B5%E6%96%87%E5%AD%97/au/");
+    EXPECT_EQ(MakeUtf8FileUrl("C:\\\x95\x5C\\Program Files\\G#%\\"), "file://localhost/C:/%E8%A1%A8/Program%20Files/G%23%25/");
+    EXPECT_EQ(MakeUtf8FileUrl("C:\\Becky!\\PlugIns\\"), "file://localhost/C:/Becky!/PlugIns/");
+    EXPECT_EQ(MakeUtf8FileUrl("/srv/\xE5\xA4\xAA/"), "file://localhost/srv/%E5%A4%AA/");
+}
+
 TEST(MakeFileUrl, TheDocumentedTagIs61Bytes) {
     PictographMap map;
     const std::string tag = "<img src=\"" + MakeFileUrl("C:\\Apps\\Glyphory\\docomo\\") + "F89F.gif\">";

@@ -176,6 +176,19 @@ TEST_F(Utf8Walk, SubjectInUtf8OrInTheClientsOwnText) {
     EXPECT_FALSE(found);
 }
 
+// A folder the client names in code page 932: its own text keeps the client's tag, UTF-8 HTML
+// takes the tag whose URL is UTF-8.
+TEST_F(Utf8Walk, Utf8HtmlTakesTheUtf8FormOfATag) {
+    const std::string client = "<img src=\"file://localhost/C:/\x8A" "G/F89F.gif\">";
+    const std::string utf8 = "<img src=\"file://localhost/C:/%E7%B5%B5/F89F.gif\">";
+    g_mapDocomo.Store(0xF89F, client, {}, utf8);
+    bool found = false;
+    EXPECT_EQ(RenderUtf8AsHtml(Utf8Of(0xE63E), CARRIER_DOCOMO, found), utf8);
+    EXPECT_EQ(ReplaceUtf8HtmlPictographs("<p>" + Utf8Of(0xE63E), CARRIER_DOCOMO, found), "<p>" + utf8);
+    EXPECT_EQ(ConvertSubjectToUtf8Html("\xF8\x9F", found, CARRIER_DOCOMO), utf8);
+    EXPECT_EQ(ReplaceSjisHtmlPictographs("<p>\xF8\x9F", g_mapDocomo, found), "<p>" + client);
+}
+
 TEST(ConvertCp932ToUtf8, KnownCharactersAndReplacementForTheRest) {
     EXPECT_EQ(ConvertCp932ToUtf8("a\x82\xA0\xB1"), "a\xE3\x81\x82\xEF\xBD\xB1");  // a, hiragana a, half-width a
     EXPECT_EQ(ConvertCp932ToUtf8("\x81\x5C"), "\xE2\x80\x95");

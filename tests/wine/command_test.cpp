@@ -9,6 +9,7 @@
 
 #include "host/mail_host.h"
 #include "mime/transfer_encoding.h"
+#include "render/utf8.h"
 #include "tests/common/faithful_cases.h"
 #include "tests/wine/loaded_plugin.h"
 
@@ -231,22 +232,24 @@ TEST_F(Command, HeadersWrittenWithoutBlankOrInOtherCaseAreRead) {
 }
 
 // Smartphone mail in UTF-8: the carrier's own code, Google's, a standard emoji; the Subject as
-// the client hands it over (encoded words decoded to their UTF-8 bytes).
+// the client hands it over (encoded words decoded to their UTF-8 bytes). The part names the
+// plug-in's folder in UTF-8, percent-encoded, whatever the client's code page makes of it.
 TEST_F(Command, Utf8MailOfSoftbankAndDocomoIsConvertedWhole) {
     const struct {
         const char* ini;
         std::vector<std::string> images;
         std::string from, body, subject;  // subject: as the header carries it
+        std::string folder, url;          // the plug-in folder's name, and as the tags' URLs give it
     } cases[] = {
         {"[Config]\r\nAuto Mode=true\r\nSoftbank List=i.softbank.jp\r\n", {"softbank\\F97C.gif", "softbank\\F7BC.gif"},
          "taro@i.softbank.jp", "\xE6\x9C\xAC\xE6\x96\x87\xEE\x88\x9C\r\n",  // U+E21C
-         "=?UTF-8?B?6aGM5ZCN7oC8?="},                                              // U+E03C
+         "=?UTF-8?B?6aGM5ZCN7oC8?=", "glyphory plug-ins", "/glyphory%20plug-ins%20"},  // U+E03C
         {"[Config]\r\nAuto Mode=true\r\nDocomo List=docomo.ne.jp\r\n", {"docomo\\F89F.gif", "docomo\\F8A1.gif"},
          "hanako@docomo.ne.jp", "\xF3\xBE\x80\x82&\xE2\x98\x80\xEF\xB8\x8F\r\n",  // U+FE002, U+2600 U+FE0F
-         "x"},
+         "x", Cp932("絵文字"), "/%E7%B5%B5%E6%96%87%E5%AD%97%20"},
     };
     for (const auto& c : cases) {
-        LoadedPlugin plugin(c.ini, c.images);
+        LoadedPlugin plugin(c.ini, c.images, c.folder);
         const std::string header = "From: " + c.from + "\r\nSubject: " + c.subject + "\r\n";
         Open(plugin, header + "Content-Type: text/plain; charset=UTF-8\r\n\r\n" + c.body);
         ASSERT_EQ(TheMailHost().SetSourceCalls(), 1) << c.from;
@@ -254,10 +257,10 @@ TEST_F(Command, Utf8MailOfSoftbankAndDocomoIsConvertedWhole) {
         const std::string boundary = result.substr(result.find("boundary=\"") + 10, 64);
         const bool softbank = c.from.find("softbank") != std::string::npos;
         const std::string html =
-            softbank ? "Subject:\xE9\xA1\x8C\xE5\x90\x8D" + plugin.Tag("softbank", "F97C.gif") +
+            softbank ? "Subject:\xE9\xA1\x8C\xE5\x90\x8D" + plugin.Utf8Tag("softbank", "F97C.gif") +
                            "<BR>----------------------------------------<BR>\xE6\x9C\xAC\xE6\x96\x87" +
-                           plugin.Tag("softbank", "F7BC.gif") + "<BR>"
-                     : plugin.Tag("docomo", "F8A1.gif") + "&amp;" + plugin.Tag("docomo", "F89F.gif") + "<BR>";
+                           plugin.Utf8Tag("softbank", "F7BC.gif") + "<BR>"
+                     : plugin.Utf8Tag("docomo", "F8A1.gif") + "&amp;" + plugin.Utf8Tag("docomo", "F89F.gif") + "<BR>";
         EXPECT_EQ(result,
                   header + "CreateZaverGlyphory: true\r\nContent-Type: multipart/alternative; boundary=\"" + boundary +
                       "\"\r\n\r\n--" + boundary + "\r\nContent-Type: text/plain; charset=\"UTF-8\"\r\n"
@@ -265,6 +268,8 @@ TEST_F(Command, Utf8MailOfSoftbankAndDocomoIsConvertedWhole) {
                       "\r\nContent-Type: text/html; charset=\"UTF-8\"\r\nContent-Transfer-Encoding: 8bit\r\n\r\n"
                       "<HTML>\r\n<BODY>\r\n<FONT  face=\"\xEF\xBC\xAD\xEF\xBC\xB3 \xE3\x82\xB4\xE3\x82\xB7\xE3\x83\x83\xE3\x82\xAF\" "
                       "size=\"2\">" + html + "\r\n</FONT>\r\n</BODY>\r\n</HTML>\r\n--" + boundary + "--\r\n");
+        EXPECT_TRUE(IsValidUtf8(result));
+        EXPECT_NE(html.find(c.url + std::to_string(GetCurrentProcessId()) + "/Glyphory/"), std::string::npos) << html;
     }
 }
 

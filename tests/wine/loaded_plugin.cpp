@@ -5,6 +5,7 @@
 #include <string>
 
 #include "host/mail_host.h"
+#include "render/pictograph_map.h"
 
 namespace {
 
@@ -34,11 +35,11 @@ void RemoveTree(const std::string& folder) {
 
 }  // namespace
 
-LoadedPlugin::LoadedPlugin(const char* ini, const std::vector<std::string>& images) {
+LoadedPlugin::LoadedPlugin(const char* ini, const std::vector<std::string>& images, const std::string& name) {
     char temp[MAX_PATH];
     GetTempPathA(MAX_PATH, temp);
     // One folder per test process: two test programs run at once must not share it.
-    m_folder = std::string(temp) + "glyphory plug-ins " + std::to_string(GetCurrentProcessId()) + "\\";
+    m_folder = std::string(temp) + name + " " + std::to_string(GetCurrentProcessId()) + "\\";
     RemoveTree(m_folder);
     CreateDirectoryA(m_folder.c_str(), nullptr);
     CopyFileA((ExeFolder() + "Glyphory.dll").c_str(), (m_folder + "Glyphory.dll").c_str(), FALSE);
@@ -61,6 +62,10 @@ std::string LoadedPlugin::Tag(const std::string& carrier, const std::string& fil
     for (char& c : url)
         if (c == '\\') c = '/';
     return "<img src=\"" + url + file + "\">";
+}
+
+std::string LoadedPlugin::Utf8Tag(const std::string& carrier, const std::string& file) const {
+    return "<img src=\"" + MakeUtf8FileUrl(m_folder + "Glyphory\\" + carrier + "\\") + file + "\">";
 }
 
 std::string ReadWholeFile(const std::string& path) {

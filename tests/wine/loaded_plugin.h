@@ -10,8 +10,9 @@
 
 class LoadedPlugin {
 public:
-    // ini: the settings file's text, or nullptr for none; images: "docomo\\F89F.gif" and the like.
-    LoadedPlugin(const char* ini, const std::vector<std::string>& images);
+    // ini: the settings file's text, or nullptr for none; images: "docomo\\F89F.gif" and the like;
+    // name: how the plug-in folder's name begins (code page 932).
+    LoadedPlugin(const char* ini, const std::vector<std::string>& images, const std::string& name = "glyphory plug-ins");
     ~LoadedPlugin();
     LoadedPlugin(const LoadedPlugin&) = delete;
     LoadedPlugin& operator=(const LoadedPlugin&) = delete;
@@ -26,6 +27,8 @@ public:
     std::string IniPath() const { return m_folder + "Glyphory.ini"; }
     // The <img> tag the plug-in makes for an image of the carrier's folder.
     std::string Tag(const std::string& carrier, const std::string& file) const;
+    // The same in a UTF-8 HTML part.
+    std::string Utf8Tag(const std::string& carrier, const std::string& file) const;
 
 private:
     std::string m_folder;
