@@ -131,6 +131,13 @@ Options ParseArguments(int argc, char** argv) {
         throw Failure{"preview takes one FILE and -o OUT.html, or FILE|MBOX|FOLDER... and --out-dir DIR"};
     if (targets != 1) throw Failure{"say where the results go: -o, --out-dir or --in-place (one of them)"};
     if (options.out && options.files.size() != 1) throw Failure{"-o takes one FILE; use --out-dir for several"};
+    // -o naming a symbolic link writes the file it points to, as a shell's redirection does, and
+    // the link stays (as with --in-place).
+    std::error_code error;
+    if (options.out && *options.out != "-" && fs::is_symlink(*options.out, error)) {
+        const fs::path resolved = fs::weakly_canonical(*options.out, error);
+        if (!error) options.out = resolved.string();
+    }
     const bool standardInput = std::find(options.files.begin(), options.files.end(), "-") != options.files.end();
     if (standardInput && options.inPlace) throw Failure{"--in-place cannot replace standard input"};
     if (standardInput && (options.outDir || options.command == "preview"))

@@ -224,6 +224,11 @@ class Archives(unittest.TestCase):
         self.assertTrue(os.path.islink(self.path("link.eml")))  # the link stays, its message is converted
         self.assertIn(MARKER, self.read("real.eml"))
         self.assertEqual(self.read("real.eml~"), docomo)
+        os.symlink("target.eml", self.path("out-link.eml"))  # -o through a link: the link stays too
+        self.path("target.eml", content=b"")
+        self.assertEqual(run(real, "-o", self.path("out-link.eml")).returncode, 0)
+        self.assertTrue(os.path.islink(self.path("out-link.eml")))
+        self.assertIn(MARKER, self.read("target.eml"))
         box = self.path("box", content=mbox([fixtures()[6]]))
         os.chmod(box, 0o600)
         self.assertEqual(run(box, "--out-dir", self.path("out")).returncode, 0)
