@@ -110,7 +110,8 @@ TEST_F(Embedded, EachImageOnceForEveryReferenceAndTheSendersPartsAsTheyCame) {
     }
     // The message's own HTML, wrapped, keeps its last line break; the one after it is the delimiter's.
     bool wrapped = false;
-    const std::vector<std::string_view> parts = PartTextsOf(RewriteMessage(cases[3].message, "s", true, wrapped, CARRIER_DOCOMO));
+    const std::string alone = RewriteMessage(cases[3].message, "s", true, wrapped, CARRIER_DOCOMO);
+    const std::vector<std::string_view> parts = PartTextsOf(alone);
     ASSERT_FALSE(parts.empty());
     EXPECT_EQ(parts[0].substr(parts[0].size() - 8), "</p>\r\n\r\n");
     // A message whose header lines already give a Content-ID of ours, folded or not, stays as it is.
