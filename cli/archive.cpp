@@ -135,7 +135,9 @@ void ConvertMbox(const fs::path& path, std::istream* input, const std::string& s
         device.open(target, std::ios::binary);
         if (!device) throw Failure{"cannot write " + directName + ": " + SystemReason()};
     } else if (!toOutput) {
-        const std::optional<FileState> read = old || standardInput ? std::nullopt : ReadFileState(path, none);
+        // A copy takes the mbox's mode, not its owner: it is the runner's.
+        std::optional<FileState> read = old || standardInput ? std::nullopt : ReadFileState(path, none);
+        if (read) read->owner = read->group = FileState::ANY_OWNER;
         if (!temporary.Create(TemporaryBeside(target), old ? &*old : read ? &*read : nullptr, error))
             throw Failure{"cannot write " + error};
     }
@@ -168,7 +170,7 @@ void ConvertMbox(const fs::path& path, std::istream* input, const std::string& s
             Say(shown + ": " + std::string(fromLine.substr(0, end)) + ": " + outcome.summary);  // a bare CR in it is said
         }
         if (outcome.leftAlone.empty()) {
-            std::string converted = quoted ? QuoteMboxLines(outcome.message) : std::move(outcome.message);
+            std::string converted = quoted ? QuoteMboxLines(outcome.message) : QuoteEnvelopeLines(outcome.message);
             // The blank line before the next "From " line stays.
             const std::string_view lineEnd = LineEndOf(message);
             if (EndsWithBlankLine(message, lineEnd) && !EndsWithBlankLine(converted, lineEnd)) converted += lineEnd;
@@ -197,15 +199,20 @@ void ConvertMbox(const fs::path& path, std::istream* input, const std::string& s
             throw Failure{shown + " changed while it was converted (written to without its locks): left as it was"};
         if (named && !KeepCopy(path, path.string() + "~", error)) throw Failure{"cannot keep the old mbox: " + error};
     }
-    // An interruption now would leave mail delivered meanwhile in the old file, which a folder
-    // run keeps no copy of: it waits until that mail is in the new one.
+    // An interruption now would leave mail delivered meanwhile in the old file, where a folder
+    // run keeps no name for it: it waits (for as long as the waits below) until that mail is in
+    // the new one.
     std::optional<SignalsHeld> held;
     if (options.inPlace) held.emplace();
     if (!temporary.MoveTo(target, replacing, error)) throw Failure{"cannot write " + error};
     if (!options.inPlace) return;
-    const std::string late = lock->ReleaseAndTakeLateMail();
+    const std::optional<std::string> late = lock->ReleaseAndTakeLateMail(LOCK_WAIT);
     lock.reset();
-    if (!late.empty()) KeepLateMail(path, late, shown, named);
+    if (!late)
+        throw Failure{shown + " was replaced, but a program that had it open still held its lock after " +
+                      std::to_string(LOCK_WAIT.count()) + " s: what it wrote there is not in the new one" +
+                      (named ? " (see " + path.string() + "~)" : "")};
+    if (!late->empty()) KeepLateMail(path, *late, shown, named);
 }
 
 // Standard input with its first bytes, read to tell an mbox from a message, before the rest.
@@ -327,6 +334,13 @@ void ForEachFileIn(const fs::path& folder, const std::function<void(const fs::di
     const auto note = [&](const fs::path& path, const std::error_code& reason) {
         if (unread.empty()) unread = path.string() + ": " + reason.message();
     };
+    // The walk passes over a folder it may not read without a word, the first one too: it is said.
+    const auto probe = [&](const fs::path& path) {
+        std::error_code denied;
+        const fs::directory_iterator first(path, denied);
+        if (denied) note(path, denied);
+    };
+    probe(folder);
     for (fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied, error), end; it != end;
          it.increment(error)) {
         if (error) return note(folder, error);
@@ -338,10 +352,7 @@ void ForEachFileIn(const fs::path& folder, const std::function<void(const fs::di
                 it.disable_recursion_pending();
                 continue;
             }
-            // The walk passes over a folder it may not read without a word: it is said here.
-            std::error_code denied;
-            const fs::directory_iterator probe(entry.path(), denied);
-            if (denied) note(entry.path(), denied);
+            probe(entry.path());
         } else if (entry.is_regular_file(error)) {
             each(entry, false);
         }

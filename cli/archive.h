@@ -45,8 +45,8 @@ void SayFailure(const std::string& message, const Progress& progress);
 [[nodiscard]] uint64_t BytesUnder(const fs::path& path);
 // Each regular file of folder and of the folders in it. Symbolic links are not followed, so
 // no loop (each(entry, true) says one was met), and a Maildir's tmp/, which holds messages
-// still being delivered, is never touched. A folder that cannot be read is passed over; unread
-// names the first one, with the system's reason (empty when every folder was read).
+// still being delivered, is never touched. A folder that cannot be read (folder itself too) is
+// passed over; unread names the first one, with the system's reason (empty when all were read).
 void ForEachFileIn(const fs::path& folder, const std::function<void(const fs::directory_entry& file, bool link)>& each,
                    std::string& unread);
 // A file named on the command line (named) or found in a folder, converted to target.

@@ -190,13 +190,15 @@ fs::path FolderInExport(const fs::path& dir, const fs::path& folder) {
     return made;
 }
 
-// Every file of the export is written here: a file that is a symbolic link is removed first, so
-// that the new file takes its place instead of overwriting (or feeding) what the link names.
+// Every file of the export is written here: what stands at its name and is no regular file (a
+// symbolic link, a pipe, a device) is removed first, so that the new file takes its place
+// instead of overwriting, feeding or waiting on what is there.
 void WriteIntoExport(const fs::path& dir, const fs::path& name, std::string_view bytes) {
     const fs::path file = FolderInExport(dir, name.parent_path()) / name.filename();
     std::error_code error;
-    if (fs::is_symlink(file, error) && !fs::remove(file, error))
-        throw Failure{"cannot replace the symbolic link " + file.string() + ": " + error.message()};
+    const fs::file_type type = fs::symlink_status(file, error).type();
+    if (type != fs::file_type::regular && type != fs::file_type::not_found && !fs::remove(file, error))
+        throw Failure{"cannot replace " + file.string() + ", which is no regular file: " + error.message()};
     WriteOutput(file.string(), bytes);
 }
 

@@ -53,6 +53,7 @@ std::optional<size_t> ContentLengthOf(std::string_view line) {
 // A "From " line as delivery agents write it: the envelope sender, then the date as asctime
 // gives it ("Tue Dec  8 19:31:08 2026"). A sender's line that begins with "From " seldom is one.
 bool IsEnvelopeLine(std::string_view line) {
+    if (line.substr(0, 5) != "From ") return false;
     size_t at = line.find_first_of(" \t", 5);
     if (at == std::string_view::npos || at == 5 || (at = line.find_first_not_of(" \t", at)) == std::string_view::npos)
         return false;
@@ -63,16 +64,16 @@ bool IsEnvelopeLine(std::string_view line) {
     return day != std::string_view::npos && day % 3 == 0 && month != std::string_view::npos && month % 3 == 0;
 }
 
-// Whether a body that ends at end ends its message: the next message's "From " line or the end
-// of the mbox follows, right there or after one line end (next: where). NeedsMore: the bytes
-// that tell are not all read yet.
+// Whether a body that ends at end ends its message: the next message's "From " line, at the
+// start of a line, or the end of the mbox follows, right there or after one line end (next:
+// where). NeedsMore: the bytes that tell are not all read yet.
 enum class BodyEnd { Holds, Fails, NeedsMore };
 BodyEnd CheckBodyEnd(std::string_view buffer, size_t end, bool atEnd, size_t& next) {
     if (end > buffer.size()) return atEnd ? BodyEnd::Fails : BodyEnd::NeedsMore;
     for (const std::string_view lineEnd : {std::string_view(), std::string_view("\n"), std::string_view("\r\n")}) {
         const size_t at = end + lineEnd.size();
         if (buffer.size() < at + 5 && !atEnd) return BodyEnd::NeedsMore;
-        if (buffer.substr(end, lineEnd.size()) != lineEnd) continue;
+        if (buffer.substr(end, lineEnd.size()) != lineEnd || (lineEnd.empty() && end > 0 && buffer[end - 1] != '\n')) continue;
         if (at == buffer.size() || IsFromLine(buffer, at)) {
             next = at;
             return BodyEnd::Holds;
@@ -93,6 +94,7 @@ bool ForEachMboxMessage(std::istream& in, const std::function<void(std::string_v
     size_t declared = std::string::npos;  // its Content-Length
     size_t bodyEnd = std::string::npos;  // where that says its body ends, once its header is read
     size_t passed = std::string::npos;   // the first "From " line taken for a line of that body
+    size_t trusted = 0;  // a Content-Length before this is not trusted: a wrong one was read up to here
     bool atEnd = false;
     // The current message ends at end; quoted: its lines were read as mboxrd writes them.
     const auto emit = [&](size_t end, bool quoted) {
@@ -110,7 +112,10 @@ bool ForEachMboxMessage(std::istream& in, const std::function<void(std::string_v
                 // written, whatever they begin with); else its lines tell where it ends.
                 size_t next = 0;
                 const BodyEnd check = CheckBodyEnd(buffer, bodyEnd, atEnd, next);
-                if (check == BodyEnd::NeedsMore) break;
+                if (check == BodyEnd::NeedsMore) {
+                    if (lf == std::string::npos) searched = buffer.size();
+                    break;
+                }
                 if (check == BodyEnd::Holds) {
                     emit(next, false);
                     line = searched = next;
@@ -119,6 +124,7 @@ bool ForEachMboxMessage(std::istream& in, const std::function<void(std::string_v
                 }
                 bodyEnd = std::string::npos;
                 if (passed != std::string::npos) {
+                    trusted = std::max(line, searched);
                     line = searched = std::exchange(passed, std::string::npos);
                     continue;
                 }
@@ -131,6 +137,7 @@ bool ForEachMboxMessage(std::istream& in, const std::function<void(std::string_v
             if (IsFromLine(buffer, line) && (bodyEnd == std::string::npos || IsEnvelopeLine(text))) {
                 if (passed != std::string::npos) {  // the length was wrong: the lines passed tell
                     bodyEnd = std::string::npos;
+                    trusted = line;
                     line = searched = std::exchange(passed, std::string::npos);
                     continue;
                 }
@@ -145,7 +152,7 @@ bool ForEachMboxMessage(std::istream& in, const std::function<void(std::string_v
                 inHeader = false;
                 bodyEnd = declared == std::string::npos ? declared : lf + 1 + declared;
             } else if (inHeader) {
-                if (const std::optional<size_t> length = ContentLengthOf(text)) declared = *length;
+                if (const std::optional<size_t> length = ContentLengthOf(text); length && line >= trusted) declared = *length;
             }
             line = searched = lf + 1;
         }
@@ -156,6 +163,7 @@ bool ForEachMboxMessage(std::istream& in, const std::function<void(std::string_v
         searched -= start;
         if (bodyEnd != std::string::npos) bodyEnd -= start;
         if (passed != std::string::npos) passed -= start;
+        trusted -= std::min(trusted, start);
         start = 0;
         const size_t size = buffer.size();
         buffer.resize(size + PIECE);
@@ -171,6 +179,13 @@ bool ForEachMboxMessage(std::istream& in, const std::function<void(std::string_v
 std::string UnquoteMboxLines(std::string_view message) {
     return MapLines(message, [](std::string& out, std::string_view line) {
         out.append(IsQuotedFromLine(line) ? line.substr(1) : line);
+    });
+}
+
+std::string QuoteEnvelopeLines(std::string_view message) {
+    return MapLines(message, [](std::string& out, std::string_view line) {
+        if (IsEnvelopeLine(line)) out.push_back('>');
+        out.append(line);
     });
 }
 

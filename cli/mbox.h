@@ -25,6 +25,11 @@ bool ForEachMboxMessage(std::istream& in,
 // quoted again.
 [[nodiscard]] std::string UnquoteMboxLines(std::string_view message);
 [[nodiscard]] std::string QuoteMboxLines(std::string_view message);
+// A message read by its Content-Length and converted: only a line that its conversion brought
+// to the start of a line (decoded from base64 or quoted-printable) and that has a real "From "
+// line's sender and date is quoted, for readers would take it for another message. Such a
+// message holds no such line of its own: that would have ended it.
+[[nodiscard]] std::string QuoteEnvelopeLines(std::string_view message);
 
 // The line end a message uses (CR LF when it has one, else LF), and whether the message ends
 // in a blank line, the one an mbox puts before the next "From " line.

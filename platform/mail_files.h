@@ -110,8 +110,8 @@ public:
     void Refresh();
     // After the mbox was replaced: the locks are let go, and what a writer that had opened the
     // old file (one that takes only the kernel lock) then appended to it is returned, to be
-    // appended to the new mbox.
-    [[nodiscard]] std::string ReleaseAndTakeLateMail();
+    // appended to the new mbox; nothing when that writer still holds the lock after wait.
+    [[nodiscard]] std::optional<std::string> ReleaseAndTakeLateMail(std::chrono::milliseconds wait);
 
 private:
     MailboxLock() = default;

@@ -328,7 +328,7 @@ void MailboxLock::Refresh() {
     ::utimensat(AT_FDCWD, m_dotlock.c_str(), nullptr, 0);
 }
 
-std::string MailboxLock::ReleaseAndTakeLateMail() {
+std::optional<std::string> MailboxLock::ReleaseAndTakeLateMail(std::chrono::milliseconds wait) {
     const int fd = static_cast<int>(m_file);
     m_file = -1;
     struct flock whole{};
@@ -343,9 +343,17 @@ std::string MailboxLock::ReleaseAndTakeLateMail() {
     // read back.
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     whole.l_type = F_WRLCK;
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    while (::fcntl(fd, F_SETLK, &whole) != 0) {
+        if ((errno != EACCES && errno != EAGAIN) || std::chrono::steady_clock::now() >= deadline) {
+            ::close(fd);
+            return std::nullopt;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
     std::string late;
     struct stat st{};
-    if (::fcntl(fd, F_SETLKW, &whole) == 0 && ::fstat(fd, &st) == 0 && static_cast<uint64_t>(st.st_size) > m_locked.size) {
+    if (::fstat(fd, &st) == 0 && static_cast<uint64_t>(st.st_size) > m_locked.size) {
         late.resize(static_cast<size_t>(static_cast<uint64_t>(st.st_size) - m_locked.size));
         const ssize_t read = ::pread(fd, late.data(), late.size(), static_cast<off_t>(m_locked.size));
         late.resize(read > 0 ? static_cast<size_t>(read) : 0);

@@ -186,9 +186,9 @@ void MailboxLock::Refresh() {
     fs::last_write_time(m_dotlock, fs::file_time_type::clock::now(), ignored);
 }
 
-std::string MailboxLock::ReleaseAndTakeLateMail() {
+std::optional<std::string> MailboxLock::ReleaseAndTakeLateMail(std::chrono::milliseconds) {
     DoneReading();
     _wunlink(m_dotlock.c_str());
     m_dotlock.clear();
-    return {};
+    return std::string();
 }

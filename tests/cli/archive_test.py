@@ -266,6 +266,9 @@ class Archives(unittest.TestCase):
         self.assertEqual(r.returncode, 1, r.stderr)
         self.assertIn(b"closed: Permission denied", r.stderr)
         self.assertIn(MARKER, self.read("out", "mail", "1.eml"))  # the rest goes on
+        r = subprocess.run([CLI, "convert", "--images", IMAGES, self.path("mail", "closed"), "--out-dir", self.path("out")],
+                           capture_output=True, preexec_fn=as_nobody_in_mail)
+        self.assertEqual((r.returncode, b"closed: Permission denied" in r.stderr), (1, True), r.stderr)
 
     def test_outputs_go_where_they_belong(self):
         message = fixtures()[6].split(b"\n", 1)[1]
@@ -291,6 +294,16 @@ class Archives(unittest.TestCase):
         self.assertTrue(os.path.exists(self.path("new", "deeper", "mail", "sub", "x")))
         missing = run(self.path("nothing.eml"), "-o", self.path("o.eml"))
         self.assertIn(b"nothing.eml: No such file or directory", missing.stderr)
+
+    def test_o_naming_standard_output_is_written_as_the_shell_opened_it(self):
+        with open(self.path("log"), "wb") as log:
+            log.write(b"EARLIER\n")
+        with open(self.path("log"), "ab") as log:
+            r = subprocess.run([CLI, "convert", "--images", IMAGES, self.path("m.eml", content=fixtures()[6].split(b"\n", 1)[1]),
+                                "-o", "/dev/stdout"], stdout=log, stderr=subprocess.PIPE)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertTrue(self.read("log").startswith(b"EARLIER\n"))
+        self.assertIn(MARKER, self.read("log"))
 
     def test_a_pipe_named_by_o_is_written_to_and_stays_a_pipe(self):
         import stat

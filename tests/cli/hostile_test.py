@@ -94,13 +94,17 @@ class Hostile(unittest.TestCase):
         outside = os.path.join(self.dir.name, "outside")
         os.makedirs(outside)
         # A file that is a link gives way to the export's own; a folder that is one is refused by name.
-        for link, target, status in [("images/docomo/F89F.gif", self.sentinel, 0), ("images/docomo", outside, 1), ("messages", outside, 1)]:
+        # A pipe gives way too, instead of holding the export up.
+        for link, target, status in [("images/docomo/F89F.gif", self.sentinel, 0), ("images/docomo", outside, 1),
+                                     ("messages", outside, 1), ("index.html", None, 0)]:
             with self.subTest(link):
                 out = tempfile.mkdtemp(dir=self.dir.name)
                 os.makedirs(os.path.dirname(os.path.join(out, link)), exist_ok=True)
-                os.symlink(target, os.path.join(out, link))
-                r = subprocess.run([CLI, "preview", "--images", IMAGES, self.mail, "--out-dir", out], capture_output=True)
-                self.assertEqual((r.returncode, os.path.join(out, link).encode() in r.stderr), (status, status == 1), r.stderr)
+                os.symlink(target, os.path.join(out, link)) if target else os.mkfifo(os.path.join(out, link))
+                r = subprocess.run([CLI, "preview", "--images", IMAGES, self.mail, "--out-dir", out], capture_output=True,
+                                   timeout=60)
+                refused = os.path.join(out, link).encode() + b" is a symbolic link" in r.stderr
+                self.assertEqual((r.returncode, refused), (status, status == 1), r.stderr)
                 self.assertEqual(os.listdir(outside), [])
                 with open(self.sentinel, "rb") as f:
                     self.assertEqual(f.read(), b"untouched")

@@ -77,6 +77,9 @@ TEST(Mbox, ABodyOfItsContentLengthKeepsItsFromLinesUnlessARealMessageBeginsThere
         {"the last message", envelope + exact, {{exact, false}}},
         {"CR LF lines", envelope + crlf, {{crlf, false}}},
         {"a length that ends in a line: the lines tell", envelope + tooShort, {{headOf(tooShort), true}, {"last\n\n", true}}},
+        {"a length that ends before a \"From \" within a line: the lines tell",
+         envelope + "Content-Length: 3\n\nhi From Tokyo\n\n" + other + next,
+         {{"Content-Length: 3\n\nhi From Tokyo\n\n", true}, {next, true}}},
         {"a length that runs over a real message: the lines tell", envelope + overReal + other + next + "\n" + other + next,
          {{headOf(overReal), true}, {"last\n\n", true}, {next + "\n", true}, {next, true}}},
     };
@@ -100,6 +103,9 @@ TEST(Mbox, QuotingRoundTrips) {
     EXPECT_EQ(QuoteMboxLines(plain), quoted);
     // A header line "From: " is no "From " line; a body line "From " is, and is quoted.
     EXPECT_EQ(QuoteMboxLines("From: a\n\nFrom here\n>From there"), "From: a\n\n>From here\n>>From there");
+    // Read by its Content-Length: only a line that a reader would take for another message's.
+    EXPECT_EQ(QuoteEnvelopeLines("From: a\n\nFrom here\nFrom x@y Tue Dec  8 19:31:08 2026\n"),
+              "From: a\n\nFrom here\n>From x@y Tue Dec  8 19:31:08 2026\n");
 }
 
 TEST(Mbox, ContentLengthIsTheBodyWithoutTheSeparatingBlankLine) {
