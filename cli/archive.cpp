@@ -69,9 +69,8 @@ namespace {
 constexpr std::chrono::seconds LOCK_WAIT{30};
 
 // What a writer that took only the kernel lock appended to the replaced mbox, appended to the
-// new one under the locks again; failing that, it stays in FILE~ (named), or in a new
-// FILE.late (a folder run keeps no old file).
-void KeepLateMail(const fs::path& path, const std::string& late, const std::string& shown, bool named) {
+// new one under the locks again; failing that, it stays in the old file, kept as kept.
+void KeepLateMail(const fs::path& path, const std::string& late, const std::string& shown, const fs::path& kept) {
     std::string error;
     const std::unique_ptr<MailboxLock> lock = MailboxLock::Take(path, LOCK_WAIT, error);
     std::ofstream out;
@@ -82,18 +81,16 @@ void KeepLateMail(const fs::path& path, const std::string& late, const std::stri
         out.close();
     }
     if (lock && out) return;
-    const std::string reason = lock ? SystemReason() : error;
-    std::string kept = path.string() + "~";
-    if (!named) {
-        std::error_code exists;
-        kept = path.string() + ".late";
-        for (int n = 1; fs::exists(kept, exists); ++n) kept = path.string() + ".late." + std::to_string(n);
-        std::string ignored;
-        const std::optional<FileState> like = ReadFileState(path, ignored);
-        WriteOutput(kept, late, like ? &*like : nullptr);
-    }
     throw Failure{"cannot add to " + shown + " the mail delivered while it was replaced (" + std::to_string(late.size()) +
-                  " bytes, kept in " + kept + "): " + reason};
+                  " bytes, kept at the end of " + kept.string() + "): " + (lock ? SystemReason() : error)};
+}
+
+// base, or base and the first number that names no file.
+fs::path UnusedName(const std::string& base) {
+    std::error_code exists;
+    fs::path name = base;
+    for (int n = 1; fs::exists(name, exists); ++n) name = base + "." + std::to_string(n);
+    return name;
 }
 
 // Every message of an mbox converted, written to target (the mbox itself when in place;
@@ -197,22 +194,31 @@ void ConvertMbox(const fs::path& path, std::istream* input, const std::string& s
         if (!after || after->device != before.device || after->inode != before.inode || after->size != before.size ||
             after->modified != before.modified)
             throw Failure{shown + " changed while it was converted (written to without its locks): left as it was"};
-        if (named && !KeepCopy(path, path.string() + "~", error)) throw Failure{"cannot keep the old mbox: " + error};
     }
-    // An interruption now would leave mail delivered meanwhile in the old file, where a folder
-    // run keeps no name for it: it waits (for as long as the waits below) until that mail is in
-    // the new one.
+    // An interruption from here on would leave mail delivered meanwhile in the old file: it
+    // waits (for as long as the waits below) until that mail is in the new one. Until then the
+    // old file keeps a name, where such mail stays should it not get there: FILE~, or in a
+    // folder run (which keeps no FILE~) a FILE.late of its own, removed once it is not needed.
     std::optional<SignalsHeld> held;
-    if (options.inPlace) held.emplace();
-    if (!temporary.MoveTo(target, replacing, error)) throw Failure{"cannot write " + error};
+    fs::path kept;
+    if (options.inPlace) {
+        held.emplace();
+        kept = named ? fs::path(path.string() + "~") : UnusedName(path.string() + ".late");
+        if (!KeepCopy(path, kept, error)) throw Failure{"cannot keep the old mbox: " + error};
+    }
+    std::error_code ignored;
+    if (!temporary.MoveTo(target, replacing, error)) {
+        if (options.inPlace && !named) fs::remove(kept, ignored);
+        throw Failure{"cannot write " + error};
+    }
     if (!options.inPlace) return;
     const std::optional<std::string> late = lock->ReleaseAndTakeLateMail(LOCK_WAIT);
     lock.reset();
     if (!late)
         throw Failure{shown + " was replaced, but a program that had it open still held its lock after " +
-                      std::to_string(LOCK_WAIT.count()) + " s: what it wrote there is not in the new one" +
-                      (named ? " (see " + path.string() + "~)" : "")};
-    if (!late->empty()) KeepLateMail(path, *late, shown, named);
+                      std::to_string(LOCK_WAIT.count()) + " s: what it writes there stays at the end of " + kept.string()};
+    if (!late->empty()) KeepLateMail(path, *late, shown, kept);
+    if (!named) fs::remove(kept, ignored);
 }
 
 // Standard input with its first bytes, read to tell an mbox from a message, before the rest.

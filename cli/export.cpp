@@ -324,15 +324,17 @@ int ExportArchives(const Options& options) {
     }
     WriteIndex(entries, dir);
     const fs::path images = ImagesFolder(options);
+    size_t copied = 0;
     for (const std::string& image : used) {
         try {
             WriteIntoExport(dir, "images/" + image, ReadInput((images / image).string()));
+            ++copied;
         } catch (const Failure& failure) {
             Say("glyphory: cannot copy the image " + image + ": " + failure.message);
             status = 1;
         }
     }
-    Say(std::to_string(entries.size()) + " messages written to " + dir.string() + ", with " + std::to_string(used.size()) +
+    Say(std::to_string(entries.size()) + " messages written to " + dir.string() + ", with " + std::to_string(copied) +
         " images; open " + (dir / "index.html").string());
     return status;
 }

@@ -131,15 +131,14 @@ Options ParseArguments(int argc, char** argv) {
         throw Failure{"preview takes one FILE and -o OUT.html, or FILE|MBOX|FOLDER... and --out-dir DIR"};
     if (targets != 1) throw Failure{"say where the results go: -o, --out-dir or --in-place (one of them)"};
     if (options.out && options.files.size() != 1) throw Failure{"-o takes one FILE; use --out-dir for several"};
-    // -o naming this run's standard output is standard output, written as the shell opened it
-    // (appended to, say); another of its open files is refused, as it could not be.
-    if (options.out) {
-        const std::string named = fs::path(*options.out).lexically_normal().string();
-        if (named == "/dev/stdout" || named == "/dev/fd/1" || named == "/proc/self/fd/1") options.out = "-";
-        else if (named == "/dev/stderr" || named == "/dev/stdin" || named.rfind("/dev/fd/", 0) == 0 ||
-                 named.rfind("/proc/self/fd/", 0) == 0)
-            throw Failure{"-o " + *options.out + " names a file this run has open: give -o - and redirect it"};
-    }
+#if !defined(_WIN32)
+    // -o naming this run's standard output, by whatever name, is standard output, written as the
+    // shell opened it (appended to, say); its standard error could not be, and is refused.
+    std::error_code differ;
+    if (options.out && *options.out != "-" && fs::equivalent(*options.out, "/dev/fd/1", differ)) options.out = "-";
+    if (options.out && *options.out != "-" && fs::equivalent(*options.out, "/dev/fd/2", differ))
+        throw Failure{"-o " + *options.out + " is this run's standard error: give -o - and redirect it"};
+#endif
     // -o naming a symbolic link writes the file it points to, as a shell's redirection does, and
     // the link stays (as with --in-place).
     std::error_code error;

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <optional>
-#include <utility>
 
 #include "base/bytes.h"
 
@@ -64,9 +63,9 @@ bool IsEnvelopeLine(std::string_view line) {
     return day != std::string_view::npos && day % 3 == 0 && month != std::string_view::npos && month % 3 == 0;
 }
 
-// Whether a body that ends at end ends its message: the next message's "From " line, at the
-// start of a line, or the end of the mbox follows, right there or after one line end (next:
-// where). NeedsMore: the bytes that tell are not all read yet.
+// Whether a body that ends at end ends its message: the next message's "From " line (at the
+// start of a line, with an envelope sender and date) or the end of the mbox follows, right
+// there or after one line end (next: where). NeedsMore: the bytes that tell are not all read yet.
 enum class BodyEnd { Holds, Fails, NeedsMore };
 BodyEnd CheckBodyEnd(std::string_view buffer, size_t end, bool atEnd, size_t& next) {
     if (end > buffer.size()) return atEnd ? BodyEnd::Fails : BodyEnd::NeedsMore;
@@ -74,7 +73,16 @@ BodyEnd CheckBodyEnd(std::string_view buffer, size_t end, bool atEnd, size_t& ne
         const size_t at = end + lineEnd.size();
         if (buffer.size() < at + 5 && !atEnd) return BodyEnd::NeedsMore;
         if (buffer.substr(end, lineEnd.size()) != lineEnd || (lineEnd.empty() && end > 0 && buffer[end - 1] != '\n')) continue;
-        if (at == buffer.size() || IsFromLine(buffer, at)) {
+        if (at == buffer.size()) {
+            next = at;
+            return BodyEnd::Holds;
+        }
+        // The next message's "From " line, as a real one is (its first kilobyte tells): a
+        // sender's would not do.
+        const std::string_view head = buffer.substr(at, 1024);
+        const size_t lf = head.find('\n');
+        if (lf == std::string_view::npos && head.size() < 1024 && !atEnd) return BodyEnd::NeedsMore;
+        if (IsEnvelopeLine(head.substr(0, lf))) {
             next = at;
             return BodyEnd::Holds;
         }
@@ -86,46 +94,39 @@ BodyEnd CheckBodyEnd(std::string_view buffer, size_t end, bool atEnd, size_t& ne
 
 bool ForEachMboxMessage(std::istream& in, const std::function<void(std::string_view, std::string_view, bool)>& each) {
     std::string buffer;
-    std::string fromLine;                // of the current message; empty before the first one
-    size_t start = 0;                    // where the current message starts in buffer
-    size_t line = 0;                     // where the next line to look at begins
-    size_t searched = 0;                 // how far from line on no LF was found
-    bool inHeader = false;               // of the current message
+    std::string fromLine;                 // of the current message; empty before the first one
+    size_t start = 0;                     // where the current message starts in buffer
+    size_t line = 0;                      // where the next line to look at begins
+    size_t searched = 0;                  // how far from line on no LF was found
+    bool inHeader = false;                // of the current message
     size_t declared = std::string::npos;  // its Content-Length
-    size_t bodyEnd = std::string::npos;  // where that says its body ends, once its header is read
-    size_t passed = std::string::npos;   // the first "From " line taken for a line of that body
-    size_t trusted = 0;  // a Content-Length before this is not trusted: a wrong one was read up to here
+    size_t bodyEnd = std::string::npos;   // where that says its body ends, until that is found wrong
     bool atEnd = false;
-    // The current message ends at end; quoted: its lines were read as mboxrd writes them.
+    // The current message ends at end; quoted: its lines are as mboxrd writes them, unless its
+    // Content-Length ended it, as writers that give one write (mboxcl2, Dovecot).
     const auto emit = [&](size_t end, bool quoted) {
         if (!fromLine.empty() || end > start) each(fromLine, std::string_view(buffer).substr(start, end - start), quoted);
         fromLine.clear();
         start = end;
-        bodyEnd = passed = std::string::npos;
+        declared = bodyEnd = std::string::npos;
     };
     for (;;) {
         for (;;) {
             const size_t lf = buffer.find('\n', std::max(line, searched));
             if (bodyEnd != std::string::npos && (lf == std::string::npos || bodyEnd <= lf)) {
                 // The body ends where its Content-Length says when the next message or the end
-                // of the mbox follows there (as Dovecot writes an mbox: its lines are as
-                // written, whatever they begin with); else its lines tell where it ends.
+                // of the mbox follows there; else its lines tell where it ends.
                 size_t next = 0;
                 const BodyEnd check = CheckBodyEnd(buffer, bodyEnd, atEnd, next);
                 if (check == BodyEnd::NeedsMore) {
                     if (lf == std::string::npos) searched = buffer.size();
                     break;
                 }
+                bodyEnd = std::string::npos;
                 if (check == BodyEnd::Holds) {
                     emit(next, false);
                     line = searched = next;
                     inHeader = false;
-                    continue;
-                }
-                bodyEnd = std::string::npos;
-                if (passed != std::string::npos) {
-                    trusted = std::max(line, searched);
-                    line = searched = std::exchange(passed, std::string::npos);
                     continue;
                 }
             }
@@ -134,25 +135,18 @@ bool ForEachMboxMessage(std::istream& in, const std::function<void(std::string_v
                 break;
             }
             const std::string_view text = std::string_view(buffer).substr(line, lf + 1 - line);
-            if (IsFromLine(buffer, line) && (bodyEnd == std::string::npos || IsEnvelopeLine(text))) {
-                if (passed != std::string::npos) {  // the length was wrong: the lines passed tell
-                    bodyEnd = std::string::npos;
-                    trusted = line;
-                    line = searched = std::exchange(passed, std::string::npos);
-                    continue;
-                }
+            // In a message that gives a Content-Length, only a real "From " line (an envelope
+            // sender and date) ends it before its length does.
+            if (IsFromLine(buffer, line) && (declared == std::string::npos || IsEnvelopeLine(text))) {
                 emit(line, true);
                 fromLine = text;
                 start = lf + 1;
                 inHeader = true;
-                declared = std::string::npos;
-            } else if (IsFromLine(buffer, line)) {
-                if (passed == std::string::npos) passed = line;
             } else if (inHeader && (text == "\n" || text == "\r\n")) {
                 inHeader = false;
-                bodyEnd = declared == std::string::npos ? declared : lf + 1 + declared;
+                if (declared != std::string::npos) bodyEnd = lf + 1 + declared;
             } else if (inHeader) {
-                if (const std::optional<size_t> length = ContentLengthOf(text); length && line >= trusted) declared = *length;
+                if (const std::optional<size_t> length = ContentLengthOf(text)) declared = *length;
             }
             line = searched = lf + 1;
         }
@@ -162,8 +156,6 @@ bool ForEachMboxMessage(std::istream& in, const std::function<void(std::string_v
         line -= start;
         searched -= start;
         if (bodyEnd != std::string::npos) bodyEnd -= start;
-        if (passed != std::string::npos) passed -= start;
-        trusted -= std::min(trusted, start);
         start = 0;
         const size_t size = buffer.size();
         buffer.resize(size + PIECE);

@@ -14,10 +14,11 @@
 // Reads the mbox a piece at a time and hands each message on with the "From " line before it
 // (that line with its line end; empty for bytes before the first such line); each message
 // keeps its line ends, the blank line before the next "From " line included. Only one message
-// is held at a time. A message whose Content-Length ends its body where the next message (or
-// the end) follows is read by it, as Dovecot writes an mbox, and handed on with quoted false:
-// its lines are as written, and a line in it that begins with "From " ends it only when it has
-// the envelope sender and date of a real one. False when the stream could not be read to its end.
+// is held at a time. In a message that gives a Content-Length, as writers that give one
+// (Dovecot) write, a line that begins with "From " ends it only when it has the envelope sender
+// and date of a real one; and where its length ends the body and the next such line (or the
+// end) follows, it ends there and is handed on with quoted false: its lines are as written.
+// False when the stream could not be read to its end.
 bool ForEachMboxMessage(std::istream& in,
                         const std::function<void(std::string_view fromLine, std::string_view message, bool quoted)>& each);
 

@@ -296,14 +296,16 @@ class Archives(unittest.TestCase):
         self.assertIn(b"nothing.eml: No such file or directory", missing.stderr)
 
     def test_o_naming_standard_output_is_written_as_the_shell_opened_it(self):
-        with open(self.path("log"), "wb") as log:
-            log.write(b"EARLIER\n")
-        with open(self.path("log"), "ab") as log:
-            r = subprocess.run([CLI, "convert", "--images", IMAGES, self.path("m.eml", content=fixtures()[6].split(b"\n", 1)[1]),
-                                "-o", "/dev/stdout"], stdout=log, stderr=subprocess.PIPE)
-        self.assertEqual(r.returncode, 0, r.stderr)
-        self.assertTrue(self.read("log").startswith(b"EARLIER\n"))
-        self.assertIn(MARKER, self.read("log"))
+        os.symlink("/dev/stdout", self.path("link"))
+        for name in ("/dev/stdout", "/proc/thread-self/fd/1", self.path("link")):
+            with open(self.path("log"), "wb") as log:
+                log.write(b"EARLIER\n")
+            with open(self.path("log"), "ab") as log:
+                r = subprocess.run([CLI, "convert", "--images", IMAGES, self.path("m.eml", content=fixtures()[6].split(b"\n", 1)[1]),
+                                    "-o", name], stdout=log, stderr=subprocess.PIPE)
+            self.assertEqual(r.returncode, 0, r.stderr)
+            self.assertTrue(self.read("log").startswith(b"EARLIER\n"), name)
+            self.assertIn(MARKER, self.read("log"))
 
     def test_a_pipe_named_by_o_is_written_to_and_stays_a_pipe(self):
         import stat
