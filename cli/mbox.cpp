@@ -198,6 +198,23 @@ bool EndsWithBlankLine(std::string_view message, std::string_view lineEnd) {
     return end.substr(0, lineEnd.size()) == lineEnd && end.substr(lineEnd.size()) == lineEnd;
 }
 
+namespace {
+
+// Where the header line that begins with name (in any case) stands in message, from its start
+// to its line end; nothing when the header block holds none.
+std::optional<std::pair<size_t, size_t>> FindMboxHeaderLine(std::string_view message, std::string_view name) {
+    const std::string_view lineEnd = LineEndOf(message);
+    for (size_t at = 0; at < message.size();) {
+        const size_t end = std::min(message.find(lineEnd, at), message.size());
+        if (end == at) return std::nullopt;  // the blank line that ends the header block
+        if (StartsWithIgnoringCase(message.substr(at, end - at), name)) return std::make_pair(at, end);
+        at = end + lineEnd.size();
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
 void UpdateContentLength(std::string& message) {
     const std::string_view text = message;
     const std::string_view lineEnd = LineEndOf(text);
@@ -208,27 +225,11 @@ void UpdateContentLength(std::string& message) {
     size_t bodyEnd = text.size();
     // The blank line that ends the message before the next "From " line is not the body's.
     if (bodyEnd >= bodyStart + blank.size() && EndsWithBlankLine(text, lineEnd)) bodyEnd -= lineEnd.size();
-    const std::string length = std::to_string(bodyEnd - bodyStart);
-    for (size_t at = 0; at <= headerEnd;) {
-        const size_t end = text.find(lineEnd, at);
-        if (StartsWithIgnoringCase(text.substr(at, end - at), "Content-Length:")) {
-            message.replace(at, end - at, "Content-Length: " + length);
-            return;
-        }
-        at = end + lineEnd.size();
-    }
+    if (const auto line = FindMboxHeaderLine(text, "Content-Length:"))
+        message.replace(line->first, line->second - line->first, "Content-Length: " + std::to_string(bodyEnd - bodyStart));
 }
 
 void RemoveUidHeader(std::string& message) {
-    const std::string_view text = message;
-    const std::string_view lineEnd = LineEndOf(text);
-    for (size_t at = 0; at < text.size();) {
-        const size_t end = std::min(text.find(lineEnd, at), text.size());
-        if (end == at) return;  // the blank line that ends the header block
-        if (StartsWithIgnoringCase(text.substr(at, end - at), "X-UID:")) {
-            message.erase(at, std::min(end + lineEnd.size(), text.size()) - at);
-            return;
-        }
-        at = end + lineEnd.size();
-    }
+    if (const auto line = FindMboxHeaderLine(message, "X-UID:"))
+        message.erase(line->first, std::min(line->second + LineEndOf(message).size(), message.size()) - line->first);
 }
